@@ -1,0 +1,12 @@
+# corvalen_add_test(NAME name SOURCES a_test.cpp ... LIBS lib ...)
+# Builds one GoogleTest executable and registers its cases with CTest.
+# Test data lives under tests/data; its path reaches the tests as CORVALEN_TEST_DATA.
+function(corvalen_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${T_NAME} PRIVATE
+    CORVALEN_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}")
+endfunction()

@@ -1,0 +1,48 @@
+// An open database connection as the update run uses it: text batches and
+// transactions. The data-access component hands connections out already open;
+// the program never opens or closes one itself.
+#ifndef CORVALEN_DB_CONNECTION_H_
+#define CORVALEN_DB_CONNECTION_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace corvalen {
+
+class Connection {
+ public:
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  // Giving a connection up with a transaction open rolls the transaction back:
+  // nothing is ever committed by releasing a connection.
+  virtual ~Connection() = default;
+
+  // Opens a transaction; returns its nesting level (1). Raises NumberedError.
+  virtual int32_t BeginTrans() = 0;
+  // Makes the work since BeginTrans permanent. Raises NumberedError, also
+  // when no transaction is open.
+  virtual void CommitTrans() = 0;
+  // Undoes the work since BeginTrans. Raises NumberedError, also when no
+  // transaction is open.
+  virtual void RollbackTrans() = 0;
+  // Runs a text batch to completion and discards whatever it returns. An error
+  // raised by any statement of the batch raises NumberedError whose
+  // description is the database's own text.
+  virtual void Execute(const std::u16string& text) = 0;
+};
+
+// Command type "text".
+inline constexpr int32_t kCmdText = 1;
+
+// A command object bound to a connection. The run creates it, sets its type
+// and releases it; nothing is ever executed through it.
+struct Command {
+  std::shared_ptr<Connection> ActiveConnection;
+  int32_t CommandType = 8;  // unknown until set
+};
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_DB_CONNECTION_H_

@@ -1,0 +1,51 @@
+#include "platform/folder_search.h"
+
+#include <unicode/uchar.h>
+
+namespace corvalen {
+namespace {
+
+char16_t Upper(char16_t c) {
+  // Simple per-code-unit mapping, as the file system's upcase table does.
+  UChar32 u = u_toupper(static_cast<UChar32>(c));
+  return u > 0xFFFF ? c : static_cast<char16_t>(u);
+}
+
+}  // namespace
+
+bool WildcardMatch(std::u16string_view pattern, std::u16string_view name) {
+  // Iterative matcher with backtracking to the last '*'.
+  size_t p = 0, n = 0, star = std::u16string_view::npos, star_n = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == u'*') {
+      star = p++;
+      star_n = n;
+    } else if (p < pattern.size() && (pattern[p] == u'?' || Upper(pattern[p]) == Upper(name[n]))) {
+      ++p;
+      ++n;
+    } else if (star != std::u16string_view::npos) {
+      p = star + 1;
+      n = ++star_n;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size();
+}
+
+bool NtfsNameLess(std::u16string_view a, std::u16string_view b) {
+  size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < common; ++i) {
+    char16_t x = Upper(a[i]), y = Upper(b[i]);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+std::u16string FolderSearch::Next() {
+  if (next_ >= names_.size()) return std::u16string();
+  return names_[next_++];
+}
+
+}  // namespace corvalen

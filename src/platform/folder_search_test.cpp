@@ -1,0 +1,158 @@
+#include "platform/folder_search.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/numbered_error.h"
+#include "platform/path.h"
+#include "platform/utf.h"
+
+namespace corvalen {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::random_device rd;
+    path_ = fs::temp_directory_path() / ("corvalen-fs-" + std::to_string(rd()));
+    fs::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, ec);
+    fs::remove_all(path_, ec);
+  }
+  void Touch(const std::string& name) const { std::ofstream(path_ / name) << "x"; }
+  const fs::path& path() const { return path_; }
+  std::u16string Pattern(const std::u16string& name_pattern) const {
+    return Utf8ToUtf16(path_.string()) + kPathSeparator + name_pattern;
+  }
+
+ private:
+  fs::path path_;
+};
+
+std::vector<std::string> All(FolderSearch& search, const std::u16string& pattern) {
+  std::vector<std::string> names;
+  for (std::u16string n = search.First(pattern); !n.empty(); n = search.Next()) {
+    names.push_back(Utf16ToUtf8(n));
+  }
+  return names;
+}
+
+TEST(WildcardMatchTest, StarQuestionMarkAndCase) {
+  EXPECT_TRUE(WildcardMatch(u"CATALOGOS_*.sql", u"CATALOGOS_.sql"));
+  EXPECT_TRUE(WildcardMatch(u"CATALOGOS_*.sql", u"catalogos_a.SQL"));
+  EXPECT_TRUE(WildcardMatch(u"CATALOGOS_*.sql", u"CATALOGOS_a.b.sql"));
+  EXPECT_FALSE(WildcardMatch(u"CATALOGOS_*.sql", u"CATALOGOSA.sql"));
+  EXPECT_FALSE(WildcardMatch(u"CATALOGOS_*.sql", u"CATALOGOS_A.txt"));
+  EXPECT_FALSE(WildcardMatch(u"CATALOGOS_*.sql", u"CATALOGOS_A.sql.bak"));
+  EXPECT_FALSE(WildcardMatch(u"CATALOGOS_*.sql", u"XCATALOGOS_A.sql"));
+  EXPECT_TRUE(WildcardMatch(u"a?c", u"abc"));
+  EXPECT_FALSE(WildcardMatch(u"a?c", u"ac"));
+  EXPECT_TRUE(WildcardMatch(u"*", u""));
+  EXPECT_TRUE(WildcardMatch(u"ncm_*.sql", u"NCM_ÁÉ.sql"));
+  EXPECT_TRUE(WildcardMatch(u"*_é*.sql", u"X_É.SQL"));
+}
+
+TEST(NtfsOrderTest, UpperCaseOrdinal) {
+  EXPECT_TRUE(NtfsNameLess(u"CATALOGOS_10.sql", u"CATALOGOS_2.sql"));
+  EXPECT_TRUE(NtfsNameLess(u"CATALOGOS_b.sql", u"CATALOGOS_C.sql"));
+  EXPECT_TRUE(NtfsNameLess(u"CATALOGOS_A.sql", u"CATALOGOS_AB.sql"));
+  EXPECT_FALSE(NtfsNameLess(u"a.sql", u"A.sql"));
+  EXPECT_FALSE(NtfsNameLess(u"A.sql", u"a.sql"));
+  // '_' (0x5F) sorts after the upper-case letters but before lower case would.
+  EXPECT_TRUE(NtfsNameLess(u"XZ", u"X_"));
+}
+
+TEST(FolderSearchTest, TakesOnlyOrdinaryVisibleFilesInOrder) {
+  TempFolder dir;
+  for (const char* name : {"CATALOGOS_2.sql", "CATALOGOS_10.sql", "catalogos_b.sql",
+                           "CATALOGOS_C.sql", "CATALOGOS_.sql", "CATALOGOSX.sql",
+                           "CATALOGOS_A.sql.bak", ".CATALOGOS_H.sql", "NCM_1.sql"}) {
+    dir.Touch(name);
+  }
+  fs::create_directory(dir.path() / "CATALOGOS_D.sql");
+  fs::create_directory(dir.path() / "sub");
+  dir.Touch("sub/CATALOGOS_0.sql");
+  fs::create_symlink(dir.path() / "nowhere", dir.path() / "CATALOGOS_dangling.sql");
+
+  FolderSearch search;
+  EXPECT_EQ(All(search, dir.Pattern(u"CATALOGOS_*.sql")),
+            (std::vector<std::string>{"CATALOGOS_.sql", "CATALOGOS_10.sql", "CATALOGOS_2.sql",
+                                      "catalogos_b.sql", "CATALOGOS_C.sql"}));
+  // After the end, Next keeps answering empty.
+  EXPECT_TRUE(search.Next().empty());
+}
+
+TEST(FolderSearchTest, SocketsAreNotFiles) {
+  TempFolder dir;
+  std::string socket_path = (dir.path() / "NCM_sock.sql").string();
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  ASSERT_LT(socket_path.size(), sizeof(addr.sun_path));
+  socket_path.copy(addr.sun_path, socket_path.size());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  dir.Touch("NCM_file.sql");
+  FolderSearch search;
+  EXPECT_EQ(All(search, dir.Pattern(u"NCM_*.sql")), (std::vector<std::string>{"NCM_file.sql"}));
+  close(fd);
+}
+
+TEST(FolderSearchTest, NamesWithBlanksQuotesAndAccents) {
+  TempFolder dir;
+  dir.Touch("NCM_año 2024 'nuevo' \"x\".sql");
+  FolderSearch search;
+  auto names = All(search, dir.Pattern(u"NCM_*.sql"));
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0], "NCM_año 2024 'nuevo' \"x\".sql");
+}
+
+TEST(FolderSearchTest, MissingFolderMatchesNothing) {
+  FolderSearch search;
+  EXPECT_TRUE(search.First(u"/nonexistent-corvalen-folder/NCM_*.sql").empty());
+}
+
+TEST(FolderSearchTest, UnreadableFolderRaises) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+  TempFolder dir;
+  dir.Touch("NCM_1.sql");
+  fs::permissions(dir.path(), fs::perms::none);
+  FolderSearch search;
+  try {
+    search.First(dir.Pattern(u"NCM_*.sql"));
+    FAIL() << "expected an error";
+  } catch (const NumberedError& e) {
+    EXPECT_EQ(e.number(), kErrPathFileAccess);
+  }
+}
+
+TEST(FolderSearchTest, ThousandsOfFilesComeBackSorted) {
+  TempFolder dir;
+  for (int i = 0; i < 3000; ++i) dir.Touch("HISTORIAL_" + std::to_string(i) + ".sql");
+  FolderSearch search;
+  auto names = All(search, dir.Pattern(u"HISTORIAL_*.sql"));
+  ASSERT_EQ(names.size(), 3000u);
+  for (size_t i = 1; i < names.size(); ++i) {
+    EXPECT_TRUE(NtfsNameLess(Utf8ToUtf16(names[i - 1]), Utf8ToUtf16(names[i]))) << names[i];
+  }
+  EXPECT_EQ(names.front(), "HISTORIAL_0.sql");
+  EXPECT_EQ(names[1], "HISTORIAL_1.sql");
+  EXPECT_EQ(names[2], "HISTORIAL_10.sql");
+}
+
+}  // namespace
+}  // namespace corvalen

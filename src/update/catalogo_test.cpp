@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "platform/path.h"
+#include "platform/utf.h"
+#include "tests/fakes/recording_window.h"
+#include "update/mod_main.h"
+
+namespace corvalen {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordingWindow;
+
+class CatalogoTest : public ::testing::Test {
+ protected:
+  CatalogoTest() : module_(window_, nullptr) {
+    std::random_device rd;
+    dir_ = fs::temp_directory_path() / ("corvalen-cat-" + std::to_string(rd()));
+    fs::create_directories(dir_);
+    module_.CarpetaScripts = Utf8ToUtf16(dir_.string());
+  }
+  ~CatalogoTest() override {
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, ec);
+    fs::remove_all(dir_, ec);
+  }
+  void Touch(const std::string& name) { std::ofstream(dir_ / name) << "select 1\r\n"; }
+  std::vector<std::pair<std::string, std::string>> Entries() const {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (size_t i = 1; i < module_.ListadoSql.size(); ++i) {
+      out.emplace_back(Utf16ToUtf8(module_.ListadoSql[i].Archivo),
+                       Utf16ToUtf8(module_.ListadoSql[i].Categoria));
+    }
+    return out;
+  }
+
+  RecordingWindow window_;
+  ModMain module_;
+  fs::path dir_;
+};
+
+TEST_F(CatalogoTest, EmptyFolderLeavesTheCatalogueEmpty) {
+  module_.ObtenerListadoSql();
+  EXPECT_EQ(module_.UpperBound(), 0);
+  ASSERT_EQ(module_.ListadoSql.size(), 1u);
+  EXPECT_TRUE(module_.ListadoSql[0].Archivo.empty());
+  EXPECT_TRUE(window_.events.empty()) << "the catalogue never touches the window";
+}
+
+TEST_F(CatalogoTest, FamiliesInFixedOrderNumberedWithoutGaps) {
+  for (const char* name : {"PERSONAL_a.sql", "NCM_3.sql", "CATALOGOS_b.sql", "NCM_1.sql",
+                           "CATALOGOS_a.sql", "NCM_2.sql", "HISTORIAL_z.sql", "AAA_1.sql"}) {
+    Touch(name);
+  }
+  module_.ObtenerListadoSql();
+  EXPECT_EQ(Entries(), (std::vector<std::pair<std::string, std::string>>{
+                           {"CATALOGOS_a.sql", "CATALOGOS"},
+                           {"CATALOGOS_b.sql", "CATALOGOS"},
+                           {"NCM_1.sql", "NCM"},
+                           {"NCM_2.sql", "NCM"},
+                           {"NCM_3.sql", "NCM"},
+                           {"HISTORIAL_z.sql", "HISTORIAL"},
+                           {"PERSONAL_a.sql", "PERSONAL"},
+                       }));
+  EXPECT_TRUE(module_.ListadoSql[0].Archivo.empty());
+  EXPECT_TRUE(module_.ListadoSql[0].Categoria.empty());
+}
+
+TEST_F(CatalogoTest, LowerCaseNamesKeepTheirCaseAndGetTheCategoryWord) {
+  Touch("ncm_x.sql");
+  Touch("systablas_Y.SQL");
+  Touch("Internos_1.Sql");
+  module_.ObtenerListadoSql();
+  EXPECT_EQ(Entries(), (std::vector<std::pair<std::string, std::string>>{
+                           {"Internos_1.Sql", "INTERNOS"},
+                           {"ncm_x.sql", "NCM"},
+                           {"systablas_Y.SQL", "SYSTABLAS"},
+                       }));
+}
+
+TEST_F(CatalogoTest, FilteringAndOrderWithinAFamily) {
+  for (const char* name : {"CATALOGOS_2.sql", "CATALOGOS_10.sql", "CATALOGOS_C.sql",
+                           "CATALOGOS_b.sql", "CATALOGOS_.sql", "CATALOGOSX.sql",
+                           "CATALOGOS_A.sql.bak", ".CATALOGOS_H.sql"}) {
+    Touch(name);
+  }
+  fs::create_directory(dir_ / "CATALOGOS_D.sql");
+  module_.ObtenerListadoSql();
+  EXPECT_EQ(Entries(), (std::vector<std::pair<std::string, std::string>>{
+                           {"CATALOGOS_.sql", "CATALOGOS"},
+                           {"CATALOGOS_10.sql", "CATALOGOS"},
+                           {"CATALOGOS_2.sql", "CATALOGOS"},
+                           {"CATALOGOS_b.sql", "CATALOGOS"},
+                           {"CATALOGOS_C.sql", "CATALOGOS"},
+                       }));
+}
+
+TEST_F(CatalogoTest, MissingFolderIsAnEmptyCatalogue) {
+  module_.CarpetaScripts = u"/nonexistent-corvalen/scripts";
+  module_.ObtenerListadoSql();
+  EXPECT_EQ(module_.UpperBound(), 0);
+}
+
+TEST_F(CatalogoTest, UnreadableFolderIsReportedAtStatement10AndEndsTheProgram) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+  Touch("CATALOGOS_1.sql");
+  fs::permissions(dir_, fs::perms::none);
+  try {
+    module_.ObtenerListadoSql();
+    FAIL() << "the program should have ended";
+  } catch (const ProgramEnded& end) {
+    EXPECT_EQ(end.reason, EndReason::kFailure);
+  }
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  EXPECT_EQ(window_.boxes[0].text,
+            u"Path/File access error\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10");
+  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v.2.0.16");
+  EXPECT_EQ(window_.boxes[0].icon, MessageIcon::kExclamation);
+}
+
+TEST_F(CatalogoTest, AFileInANestedFolderIsNotTaken) {
+  fs::create_directory(dir_ / "old");
+  std::ofstream(dir_ / "old" / "NCM_1.sql") << "x";
+  module_.ObtenerListadoSql();
+  EXPECT_EQ(module_.UpperBound(), 0);
+}
+
+}  // namespace
+}  // namespace corvalen

@@ -1,0 +1,44 @@
+#include "update/mod_main.h"
+
+#include <limits>
+#include <utility>
+
+#include "platform/path.h"
+
+namespace corvalen {
+
+ModMain::ModMain(RunWindow& main_window, ComponentFactory crear_componente)
+    : ListadoSql(1), main_window_(main_window), crear_componente_(std::move(crear_componente)) {}
+
+ModMain::~ModMain() { ReleaseObjects(); }
+
+void ModMain::ReleaseObjects() {
+  oComando.reset();
+  oConexion.reset();
+  oComponente.reset();
+}
+
+std::u16string ModMain::ConfigPath() const {
+  if (ConfigPathOverride) return *ConfigPathOverride;
+  std::u16string folder = EnvironmentValue(u"ProgramFiles");
+  folder += kPathSeparator;
+  folder += u"Marvento";
+  folder += kPathSeparator;
+  return folder + u"quorvexconfig.ini";
+}
+
+int16_t ToListIndex(int32_t index) {
+  if (index < std::numeric_limits<int16_t>::min() || index > std::numeric_limits<int16_t>::max()) {
+    throw NumberedError(kErrOverflow);
+  }
+  return static_cast<int16_t>(index);
+}
+
+void AppendToListLine(RunWindow& window, int32_t index, std::u16string_view piece) {
+  int16_t line = ToListIndex(index);
+  std::u16string text = window.ListItem(line);
+  text += piece;
+  window.SetListItem(line, text);
+}
+
+}  // namespace corvalen

@@ -1,0 +1,99 @@
+// The update module: the script catalogue, its listing, the entity
+// connection, the execution of one script, and the whole update run, with the
+// module-level state they share for the life of the process.
+#ifndef CORVALEN_UPDATE_MOD_MAIN_H_
+#define CORVALEN_UPDATE_MOD_MAIN_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/data_access.h"
+#include "update/run_window.h"
+
+namespace corvalen {
+
+// Booleans kept as 16-bit integers: -1 true, 0 false.
+inline constexpr int16_t kTrue = -1;
+inline constexpr int16_t kFalse = 0;
+
+// One catalogue entry.
+struct ScriptSql {
+  std::u16string Archivo;    // bare file name, as the folder search returned it
+  std::u16string Categoria;  // the family's category word; also the entity name
+};
+
+class ModMain {
+ public:
+  // `main_window` receives the module's message boxes, clipboard and end of
+  // program; `crear_componente` makes a new data-access component instance.
+  ModMain(RunWindow& main_window, ComponentFactory crear_componente);
+  ModMain(const ModMain&) = delete;
+  ModMain& operator=(const ModMain&) = delete;
+  // Releases the objects; an open transaction is rolled back, never committed.
+  ~ModMain();
+
+  // ---- Module state ----
+  std::u16string CarpetaScripts;
+  // Element 0 always exists and never holds a script; scripts are 1..upper bound.
+  std::vector<ScriptSql> ListadoSql;
+  int16_t HuboErrores = kFalse;
+  int16_t Finalizado = kFalse;
+  std::shared_ptr<DataAccessComponent> oComponente;
+  std::shared_ptr<Connection> oConexion;
+  std::shared_ptr<Command> oComando;
+  // When set, the data-access component reads this configuration file instead
+  // of the one under the program-files folder.
+  std::optional<std::u16string> ConfigPathOverride;
+
+  // ---- Procedures ----
+  // Fills ListadoSql from CarpetaScripts: the six families in fixed order.
+  // On failure: report, then end the program.
+  void ObtenerListadoSql();
+  // Writes the catalogue into the window's list, caption and progress range.
+  // On failure: report, then end the program.
+  void ListarActualizacionesEnPantalla(RunWindow& frm);
+  // Makes oConexion the entity's open connection and binds a new oComando to
+  // it. False after reporting a failure; ends the program for the tag "ACCESS".
+  bool EstablecerEntidad(const std::u16string& entidad);
+  // Runs one script file on oConexion inside the caller's transaction, marking
+  // progress on list line IndiceLista. True when every group ran; on failure
+  // rolls back, reports, puts the failing text on the clipboard and ends the
+  // program.
+  bool EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLista);
+  // The whole update run. Returns only when it finished with errors (waiting
+  // for Esc); otherwise ends the program.
+  void EjecutarActualizaciones(RunWindow& frm);
+
+  // ---- Helpers ----
+  // The catalogue's upper bound: the number of scripts.
+  int32_t UpperBound() const { return static_cast<int32_t>(ListadoSql.size()) - 1; }
+  // The configuration file the data-access component is pointed at.
+  std::u16string ConfigPath() const;
+  // Gives up the three object references (rolling back any open transaction).
+  void ReleaseObjects();
+  RunWindow& MainWindow() { return main_window_; }
+
+ private:
+  RunWindow& main_window_;
+  ComponentFactory crear_componente_;
+};
+
+// The reference's object, or error 91 when the reference is empty.
+template <class T>
+T& Required(const std::shared_ptr<T>& reference);
+
+// A list index as the list box takes it: error 6 when it exceeds 16 bits.
+int16_t ToListIndex(int32_t index);
+
+// Reads line `index` of the window's list, appends `piece` and writes it back.
+void AppendToListLine(RunWindow& window, int32_t index, std::u16string_view piece);
+
+}  // namespace corvalen
+
+#include "update/mod_main_inl.h"
+
+#endif  // CORVALEN_UPDATE_MOD_MAIN_H_
