@@ -1,11 +1,169 @@
 // EjecutarActualizaciones: the whole update run.
+#include <set>
+
+#include "platform/path.h"
+#include "platform/utf.h"
+#include "platform/version_info.h"
 #include "update/mod_main.h"
+#include "update/procedure.h"
 
 namespace corvalen {
+namespace {
+
+constexpr char16_t kFirstConnectionMark[] = u" \u2022";
+constexpr char16_t kOutcomeOk[] = u" OK.";
+constexpr char16_t kOutcomeError[] = u" ERROR!";
+constexpr char16_t kCaptionErrors[] = u"Se han producido errores , pulse [Esc] para salir.";
+constexpr char16_t kCaptionCompleted[] =
+    u"Actualizacion completada, esta ventana se cerrará automaticamente.";
+constexpr int32_t kClosingPauseMs = 3000;
+
+std::u16string ConnectionFailureText(const std::u16string& entidad, const std::u16string& archivo) {
+  return u"Error estableciendo conexion con la entidad " + entidad + u" en el archivo " + archivo +
+         u" verifique que tiene acceso a la base de datos o el archivo quorvex se encuentre bien "
+         u"configurado. Se omitira las actualizaciones para esta entidad";
+}
+
+}  // namespace
 
 void ModMain::EjecutarActualizaciones(RunWindow& frm) {
-  ObtenerListadoSql();
-  ListarActualizacionesEnPantalla(frm);
+  Procedure proc(kModuleModMain, u"EjecutarActualizaciones");
+  WithErrorHandler(
+      [&] {
+        std::u16string EntidadActual;
+        // Entities whose connection failed: their further scripts are skipped
+        // without another attempt, as the failure box announces.
+        std::set<std::u16string> entidades_fallidas;
+        // Whether oConexion is the live connection of EntidadActual. It is not
+        // after a failed attempt, so no transaction is begun on it then.
+        bool conexion_vigente = false;
+
+        auto connection_failed = [&](const std::u16string& entidad, int32_t line_index,
+                                     const std::u16string& archivo) {
+          MainWindow().MessageBox(ConnectionFailureText(entidad, archivo), VersionTitle(),
+                                  MessageIcon::kCritical);
+          AppendToListLine(frm, line_index, kOutcomeError);
+          HuboErrores = kTrue;
+          entidades_fallidas.insert(entidad);
+          conexion_vigente = false;
+        };
+        auto prepare_command = [&] {
+          if (!oComando) oComando = std::make_shared<Command>();
+          oComando->CommandType = kCmdText;
+        };
+
+        proc.At(10);
+        ObtenerListadoSql();
+        proc.At(20);
+        ListarActualizacionesEnPantalla(frm);
+        proc.At(30);
+        const int32_t n = UpperBound();
+        proc.At(40);
+        for (int32_t i = 1; i <= n; ++i) {
+          const ScriptSql& entry = ListadoSql[static_cast<size_t>(i)];
+          const std::u16string& Categoria = entry.Categoria;
+          const std::u16string RutaScript = CarpetaScripts + kPathSeparator + entry.Archivo;
+          const int32_t linea = i - 1;
+
+          proc.At(50);
+          frm.SetStatusPrgCaption(u"Ejecutando actualización " + ToDecimal(i) + u" de " +
+                                  ToDecimal(n));
+          proc.At(60);
+          frm.SetListIndex(ToListIndex(linea));
+          proc.At(70);
+          if (entidades_fallidas.count(Categoria) != 0) {
+            AppendToListLine(frm, linea, kOutcomeError);
+          } else if (EntidadActual.empty()) {
+            // First connection of the run.
+            proc.At(80);
+            EntidadActual = Categoria;
+            proc.At(90);
+            if (!EstablecerEntidad(Categoria)) {
+              proc.At(100);
+              connection_failed(EntidadActual, linea, entry.Archivo);
+            } else {
+              conexion_vigente = true;
+              proc.At(130);
+              AppendToListLine(frm, linea, kFirstConnectionMark);
+              proc.At(140);
+              Required(oConexion).BeginTrans();
+              proc.At(150);
+              prepare_command();
+              proc.At(160);
+              EjecutarScript(RutaScript, linea);
+              proc.At(190);
+              Required(oConexion).CommitTrans();
+              proc.At(200);
+              oComando.reset();
+              proc.At(210);
+              AppendToListLine(frm, linea, kOutcomeOk);
+            }
+          } else {
+            proc.At(220);
+            if (conexion_vigente) Required(oConexion).BeginTrans();
+            proc.At(230);
+            if (conexion_vigente && Categoria == EntidadActual) {
+              proc.At(240);
+              EjecutarScript(RutaScript, linea);
+              proc.At(260);
+              Required(oConexion).CommitTrans();
+              proc.At(270);
+              oComando.reset();
+              proc.At(280);
+              AppendToListLine(frm, linea, kOutcomeOk);
+            } else {
+              // Entity change: close the empty transaction on the previous
+              // entity's connection, then connect the new entity.
+              proc.At(290);
+              if (conexion_vigente) Required(oConexion).CommitTrans();
+              proc.At(300);
+              if (!EstablecerEntidad(Categoria)) {
+                connection_failed(Categoria, linea, entry.Archivo);
+              } else {
+                conexion_vigente = true;
+                proc.At(310);
+                EntidadActual = Categoria;
+                proc.At(320);
+                Required(oConexion).BeginTrans();
+                proc.At(330);
+                prepare_command();
+                proc.At(340);
+                EjecutarScript(RutaScript, linea);
+                proc.At(360);
+                Required(oConexion).CommitTrans();
+                proc.At(370);
+                oComando.reset();
+                proc.At(380);
+                AppendToListLine(frm, linea, kOutcomeOk);
+              }
+            }
+          }
+          proc.At(390);
+          frm.SetProgressValue(static_cast<float>(i));
+          frm.DoEvents();
+        }
+        proc.At(400);
+        Finalizado = kTrue;
+        proc.At(410);
+        if (HuboErrores == kTrue) {
+          proc.At(420);
+          MainWindow().SetStatusCaption(kCaptionErrors);
+          return;
+        }
+        MainWindow().SetStatusCaption(kCaptionCompleted);
+        MainWindow().DoEvents();
+        MainWindow().Pause(kClosingPauseMs);
+        proc.At(430);
+        MainWindow().EndProgram(EndReason::kCompleted);
+      },
+      [&](const NumberedError& error) {
+        // A rollback that fails (no connection, no open transaction) leaves
+        // the run: the caller's handler reports it.
+        Required(oConexion).RollbackTrans();
+        MainWindow().MessageBox(proc.Report(error.description()), VersionTitle(),
+                                MessageIcon::kExclamation);
+        MainWindow().EndProgram(EndReason::kFailure);
+      });
 }
 
 }  // namespace corvalen

@@ -1,0 +1,3 @@
+-- No se toma: archivo oculto
+DROP TABLE monedas;
+GO

@@ -1,0 +1,3 @@
+-- No se toma: NOTAS no es una familia de scripts
+DROP TABLE monedas;
+GO

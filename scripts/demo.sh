@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the console program and runs the main job on the embedded default
+# (SQLite) with the shipped demo scripts: a fresh folder demo-run/ gets the
+# program, the scripts of examples/demo and a Marvento/quorvexconfig.ini that
+# points each entity at its SQLite database; the program runs there as it
+# would at a customer's site, and the databases are shown afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+./scripts/install-deps.sh
+
+jobs=${JOBS:-2}
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs" --target corvalensql-cli
+
+run="$root/demo-run"
+rm -rf "$run"
+mkdir -p "$run/Marvento"
+cp build/src/console/corvalensql-cli "$run/"
+[ -x build/src/app/corvalensql ] && cp build/src/app/corvalensql "$run/"
+find examples/demo -maxdepth 1 -type f ! -name .gitattributes -exec cp {} "$run/" \;
+cp examples/demo/Marvento/quorvexconfig.ini "$run/Marvento/"
+# The data-access component never creates a database: make the empty ones.
+sqlite3 "$run/Marvento/erp.db" 'PRAGMA user_version = 1;'
+sqlite3 "$run/Marvento/personal.db" 'PRAGMA user_version = 1;'
+
+echo "== Running the update in $run"
+set +e
+(cd "$run" && ProgramFiles="$run" ./corvalensql-cli)
+status=$?
+set -e
+echo "== corvalensql-cli exit code: $status"
+
+echo "== What the scripts changed"
+for db in erp personal; do
+  echo "-- Marvento/$db.db"
+  for table in $(sqlite3 "$run/Marvento/$db.db" "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"); do
+    echo "   $table: $(sqlite3 "$run/Marvento/$db.db" "SELECT count(*) FROM $table") rows"
+  done
+done
+if [ "$status" -eq 0 ]; then
+  echo "== Demo databases updated."
+else
+  echo "== The update did not complete (exit code $status)." >&2
+fi
+exit "$status"

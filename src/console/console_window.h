@@ -1,0 +1,64 @@
+// The update module's window on a console, for unattended runs on machines
+// without a desktop: each list line's final text goes to standard output when
+// its script ends, message boxes to standard error as "title: text", the final
+// status line last, and progress to standard error only when it is a terminal.
+// It never waits for a key and never pauses.
+#ifndef CORVALEN_CONSOLE_CONSOLE_WINDOW_H_
+#define CORVALEN_CONSOLE_CONSOLE_WINDOW_H_
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "update/run_window.h"
+
+namespace corvalen {
+
+class ConsoleWindow : public RunWindow {
+ public:
+  // `show_progress`: write the progress caption to `err` as it changes.
+  ConsoleWindow(std::FILE* out, std::FILE* err, bool show_progress);
+  ConsoleWindow(const ConsoleWindow&) = delete;
+  ConsoleWindow& operator=(const ConsoleWindow&) = delete;
+
+  void ListClear() override;
+  void ListAddItem(const std::u16string& text) override;
+  int32_t ListCount() const override;
+  std::u16string ListItem(int16_t index) const override;
+  void SetListItem(int16_t index, const std::u16string& text) override;
+  void SetListIndex(int16_t index) override;
+  void SetStatusPrgCaption(const std::u16string& text) override;
+  void SetStatusCaption(const std::u16string& text) override;
+  void SetProgressMax(float maximum) override;
+  void SetProgressValue(float value) override;
+  void MessageBox(const std::u16string& text, const std::u16string& title,
+                  MessageIcon icon) override;
+  void ClipboardClear() override;
+  void ClipboardSetText(const std::u16string& text) override;
+  void DoEvents() override;
+  void Pause(int32_t milliseconds) override;
+  [[noreturn]] void EndProgram(EndReason reason) override;
+
+  // Writes the line of the script that was running when the program ended,
+  // and after a failed script the text it left on the clipboard.
+  void FinishAbruptEnd(EndReason reason);
+
+ private:
+  void CheckIndex(int16_t index) const;
+  void PrintLine(size_t index);
+  void ClearProgress();
+
+  std::FILE* out_;
+  std::FILE* err_;
+  bool show_progress_;
+  bool progress_shown_ = false;
+  std::vector<std::u16string> lines_;
+  std::vector<bool> printed_;
+  int32_t current_ = -1;
+  float progress_max_ = 100;
+  std::u16string clipboard_;
+};
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_CONSOLE_CONSOLE_WINDOW_H_

@@ -1,0 +1,88 @@
+#include "console/console_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "console/exit_codes.h"
+#include "platform/numbered_error.h"
+
+namespace corvalen {
+namespace {
+
+// Captures what the window writes to its two streams.
+class ConsoleWindowTest : public ::testing::Test {
+ protected:
+  ConsoleWindowTest()
+      : out_(tmpfile()), err_(tmpfile()), window_(out_, err_, /*show_progress=*/false) {}
+  ~ConsoleWindowTest() override {
+    fclose(out_);
+    fclose(err_);
+  }
+  static std::string Read(std::FILE* f) {
+    fflush(f);
+    rewind(f);
+    std::string s;
+    for (int c; (c = fgetc(f)) != EOF;) s += static_cast<char>(c);
+    return s;
+  }
+  std::FILE* out_;
+  std::FILE* err_;
+  ConsoleWindow window_;
+};
+
+TEST_F(ConsoleWindowTest, PrintsEachLineWhenItsEntryEnds) {
+  window_.ListAddItem(u"CATALOGOS_1.sql");
+  window_.ListAddItem(u"NCM_1.sql");
+  window_.SetProgressMax(2);
+  window_.SetListIndex(0);
+  window_.SetListItem(0, window_.ListItem(0) + u" \u2022\u2022\u2022 OK.");
+  EXPECT_EQ(Read(out_), "");
+  window_.SetProgressValue(1);
+  EXPECT_EQ(Read(out_), "CATALOGOS_1.sql \u2022\u2022\u2022 OK.\n");
+  window_.SetListIndex(1);
+  window_.SetListItem(1, window_.ListItem(1) + u" ERROR!");
+  window_.SetProgressValue(2);
+  window_.SetStatusCaption(u"Se han producido errores , pulse [Esc] para salir.");
+  EXPECT_EQ(Read(out_),
+            "CATALOGOS_1.sql \u2022\u2022\u2022 OK.\nNCM_1.sql ERROR!\n"
+            "Se han producido errores , pulse [Esc] para salir.\n");
+}
+
+TEST_F(ConsoleWindowTest, MessageBoxesGoToStandardErrorAsTitleAndText) {
+  window_.MessageBox(u"Overflow\r\nin CorvalenSQL.Mod_Main.P at line 10", u"CorvalenSQL v.2.0.16",
+                     MessageIcon::kExclamation);
+  EXPECT_EQ(Read(err_), "CorvalenSQL v.2.0.16: Overflow\nin CorvalenSQL.Mod_Main.P at line 10\n");
+  EXPECT_EQ(Read(out_), "");
+}
+
+TEST_F(ConsoleWindowTest, AFailedScriptLeavesItsLineAndTheClipboardText) {
+  window_.ListAddItem(u"NCM_1.sql");
+  window_.SetListIndex(0);
+  window_.SetListItem(0, u"NCM_1.sql \u2022");
+  window_.ClipboardClear();
+  window_.ClipboardSetText(u"INSERT INTO t VALUES (1)\r\n");
+  EXPECT_THROW(window_.EndProgram(EndReason::kScriptFailed), ProgramEnded);
+  window_.FinishAbruptEnd(EndReason::kScriptFailed);
+  EXPECT_EQ(Read(out_), "NCM_1.sql \u2022\n");
+  EXPECT_EQ(Read(err_), "INSERT INTO t VALUES (1)\n\n");
+}
+
+TEST_F(ConsoleWindowTest, RefusesWhatTheWindowWouldRefuse) {
+  EXPECT_THROW(window_.ListItem(0), NumberedError);
+  EXPECT_THROW(window_.SetListIndex(-1), NumberedError);
+  EXPECT_THROW(window_.SetProgressMax(0), NumberedError);
+  window_.SetProgressMax(3);
+  EXPECT_THROW(window_.SetProgressValue(4), NumberedError);
+}
+
+TEST(ExitCodesTest, OneCodePerWayOfEnding) {
+  EXPECT_EQ(ExitCodeFor(EndReason::kCompleted), 0);
+  EXPECT_EQ(ExitCodeFor(EndReason::kScriptFailed), 2);
+  EXPECT_EQ(ExitCodeFor(EndReason::kAccessTag), 3);
+  EXPECT_EQ(ExitCodeFor(EndReason::kFailure), 4);
+}
+
+}  // namespace
+}  // namespace corvalen

@@ -1,0 +1,29 @@
+// Exit codes of corvalensql-cli.
+#ifndef CORVALEN_CONSOLE_EXIT_CODES_H_
+#define CORVALEN_CONSOLE_EXIT_CODES_H_
+
+#include "update/run_window.h"
+
+namespace corvalen {
+
+inline constexpr int kExitCompleted = 0;     // the run completed
+inline constexpr int kExitWithErrors = 1;    // an entity could not be connected
+inline constexpr int kExitScriptFailed = 2;  // a script failed and was rolled back
+inline constexpr int kExitAccessTag = 3;     // the data-access component reported "ACCESS"
+inline constexpr int kExitFailure = 4;       // another reported failure ended the run
+inline constexpr int kExitUsage = 64;        // bad command line
+
+inline int ExitCodeFor(EndReason reason) {
+  switch (reason) {
+    case EndReason::kCompleted: return kExitCompleted;
+    case EndReason::kEscape: return kExitWithErrors;
+    case EndReason::kScriptFailed: return kExitScriptFailed;
+    case EndReason::kAccessTag: return kExitAccessTag;
+    case EndReason::kFailure: return kExitFailure;
+  }
+  return kExitFailure;
+}
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_CONSOLE_EXIT_CODES_H_
