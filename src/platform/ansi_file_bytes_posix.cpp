@@ -1,0 +1,86 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/ansi_file_bytes.h"
+#include "platform/numbered_error.h"
+#include "platform/utf.h"
+
+namespace corvalen {
+namespace {
+
+constexpr int32_t kErrDeviceIo = 57;
+
+std::u16string SystemText(int error_number) { return Utf8ToUtf16(std::strerror(error_number)); }
+
+bool FolderExists(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return true;  // relative to the current folder
+  std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+  struct stat info;
+  return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+NumberedError OpenError(int error_number, const std::string& path) {
+  switch (error_number) {
+    case ENOENT:
+      return NumberedError(FolderExists(path) ? kErrFileNotFound : kErrPathNotFound);
+    case ENOTDIR:
+      return NumberedError(kErrPathNotFound);
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return NumberedError(kErrPathFileAccess);
+    case ENOMEM:
+      return NumberedError(kErrOutOfMemory);
+    default:
+      return NumberedError(kErrBadFileName, StandardDescription(kErrBadFileName) + u" (" +
+                                                SystemText(error_number) + u")");
+  }
+}
+
+}  // namespace
+
+FileBytes::FileBytes(const std::u16string& path) {
+  std::string path8 = Utf16ToUtf8(path);
+  if (path8.empty() || path8.find('\0') != std::string::npos) {
+    throw NumberedError(kErrBadFileName);
+  }
+  int fd;
+  do {
+    fd = open(path8.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw OpenError(errno, path8);
+  struct stat info;
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    throw NumberedError(kErrPathFileAccess);
+  }
+  handle_ = fd;
+}
+
+FileBytes::~FileBytes() { Close(); }
+
+size_t FileBytes::Read(char* buffer, size_t capacity) {
+  if (handle_ < 0) throw NumberedError(kErrBadFileName);
+  for (;;) {
+    ssize_t n = read(handle_, buffer, capacity);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno == EINTR) continue;
+    if (errno == EISDIR) throw NumberedError(kErrPathFileAccess);
+    throw NumberedError(kErrDeviceIo, u"Device I/O error (" + SystemText(errno) + u")");
+  }
+}
+
+void FileBytes::Close() {
+  if (handle_ >= 0) {
+    close(handle_);
+    handle_ = -1;
+  }
+}
+
+}  // namespace corvalen
