@@ -1,0 +1,42 @@
+// The text work of the script execution: normalising the GO separators,
+// cutting the text into pieces, and the look-ahead that recognises a piece
+// that creates or alters a stored procedure or a function.
+#ifndef CORVALEN_UPDATE_SCRIPT_TEXT_H_
+#define CORVALEN_UPDATE_SCRIPT_TEXT_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvalen {
+
+// The separator that cuts a script into pieces: CR, LF, "GO".
+inline constexpr std::u16string_view kSeparator = u"\r\nGO";
+
+// Normalises the separators of `text` in place, with the result of these
+// replacements applied one after the other, each to every occurrence
+// (case-sensitive, scanning from the start):
+//    CR "go" / CR "Go" / CR "gO"            -> CR LF "GO"
+//    LF "go" / LF "Go" / LF "gO"            -> CR LF "GO"
+//    CR LF "go" / CR LF "Go" / CR LF "gO"   -> CR LF "GO"
+// and then: LF "GO" whose LF does not follow a CR -> CR LF "GO", so that a
+// file with LF line ends is cut at its "GO" lines as at its "go" lines. A
+// CR LF "GO" is never changed. Done in one pass (see script_text.cpp for why
+// it equals the sequence); the text is copied only when something changes.
+void NormaliseSeparators(std::u16string* text);
+
+// The stretches of `text` between occurrences of kSeparator, which are
+// removed; whatever followed "GO" on its line heads the next piece. A text
+// without a separator is one piece, the empty text none. The views point
+// into `text`.
+std::vector<std::u16string_view> SplitAtSeparators(std::u16string_view text);
+
+// Whether `piece`, converted to upper case (the simple one-to-one mapping of
+// each code unit), contains "CREATE" or "ALTER", and also "PROCEDURE" or
+// "FUNCTION", anywhere, comments and quoted text included. Such a piece
+// starts a new group.
+bool CreatesRoutine(std::u16string_view piece);
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_UPDATE_SCRIPT_TEXT_H_

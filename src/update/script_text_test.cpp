@@ -1,0 +1,206 @@
+#include "update/script_text.h"
+
+#include <gtest/gtest.h>
+#include <unicode/uchar.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/utf.h"
+
+namespace corvalen {
+namespace {
+
+using Pieces = std::vector<std::u16string>;
+
+// ---- Literal reference implementations ----
+
+// Every occurrence, left to right; the replacement is not scanned again.
+std::u16string ReplaceAll(const std::u16string& s, std::u16string_view find,
+                          std::u16string_view with) {
+  std::u16string out;
+  size_t pos = 0;
+  for (;;) {
+    size_t k = s.find(find, pos);
+    if (k == std::u16string::npos) break;
+    out.append(s, pos, k - pos);
+    out += with;
+    pos = k + find.size();
+  }
+  out.append(s, pos);
+  return out;
+}
+
+std::u16string SequentialNormalise(std::u16string s) {
+  const std::u16string to = u"\r\nGO";
+  for (const char16_t* find : {u"\rgo", u"\rGo", u"\rgO", u"\ngo", u"\nGo", u"\ngO",
+                               u"\r\ngo", u"\r\nGo", u"\r\ngO"}) {
+    s = ReplaceAll(s, find, to);
+  }
+  // LF "GO" whose LF does not follow a CR.
+  std::u16string out;
+  for (size_t i = 0; i < s.size();) {
+    if (s.compare(i, 3, u"\nGO") == 0 && (i == 0 || s[i - 1] != u'\r')) {
+      out += to;
+      i += 3;
+    } else {
+      out += s[i++];
+    }
+  }
+  return out;
+}
+
+Pieces SequentialSplit(const std::u16string& s) {
+  Pieces pieces;
+  if (s.empty()) return pieces;
+  size_t pos = 0;
+  for (;;) {
+    size_t k = s.find(u"\r\nGO", pos);
+    if (k == std::u16string::npos) break;
+    pieces.push_back(s.substr(pos, k - pos));
+    pos = k + 4;
+  }
+  pieces.push_back(s.substr(pos));
+  return pieces;
+}
+
+bool LiteralCreatesRoutine(std::u16string_view piece) {
+  std::u16string upper(piece);
+  for (char16_t& c : upper) c = static_cast<char16_t>(u_toupper(c));
+  auto has = [&](const char16_t* word) { return upper.find(word) != std::u16string::npos; };
+  return (has(u"CREATE") || has(u"ALTER")) && (has(u"PROCEDURE") || has(u"FUNCTION"));
+}
+
+std::u16string Normalised(std::u16string s) {
+  NormaliseSeparators(&s);
+  return s;
+}
+
+Pieces Split(const std::u16string& s) {
+  Pieces out;
+  for (std::u16string_view piece : SplitAtSeparators(s)) out.emplace_back(piece);
+  return out;
+}
+
+// ---- Normalising and splitting ----
+
+TEST(ScriptTextTest, SeparatorLinesCutThePieces) {
+  // Lines A, GO, B, GO as the file reader delivers them (each + CR LF).
+  EXPECT_EQ(Split(Normalised(u"A\r\nGO\r\nB\r\nGO\r\n")), (Pieces{u"A", u"\r\nB", u"\r\n"}));
+  // No separator: one piece; empty text: none.
+  EXPECT_EQ(Split(Normalised(u"select 1\r\n")), (Pieces{u"select 1\r\n"}));
+  EXPECT_EQ(Split(Normalised(u"")), Pieces{});
+  // A separator on the first line has no line end before it.
+  EXPECT_EQ(Split(Normalised(u"GO\r\nA\r\n")), (Pieces{u"GO\r\nA\r\n"}));
+  // Leading blanks, tabs, or the middle of a line do not separate.
+  EXPECT_EQ(Split(Normalised(u"A\r\n GO\r\n\tgo\r\nx GO y\r\n")),
+            (Pieces{u"A\r\n GO\r\n\tgo\r\nx GO y\r\n"}));
+}
+
+TEST(ScriptTextTest, LowerAndMixedCaseSeparatorsLeaveAnExtraCr) {
+  for (const char16_t* go : {u"go", u"Go", u"gO"}) {
+    std::u16string text = u"A\r\n" + std::u16string(go) + u"\r\nB\r\n";
+    EXPECT_EQ(Normalised(text), u"A\r\r\nGO\r\nB\r\n");
+    EXPECT_EQ(Split(Normalised(text)), (Pieces{u"A\r", u"\r\nB\r\n"}));
+  }
+  // An upper-case GO after CR LF stays as it is, with no extra CR.
+  std::u16string upper = u"A\r\nGO\r\nB\r\n";
+  const char16_t* before = upper.data();
+  NormaliseSeparators(&upper);
+  EXPECT_EQ(upper, u"A\r\nGO\r\nB\r\n");
+  EXPECT_EQ(upper.data(), before) << "an unchanged text is not copied";
+}
+
+TEST(ScriptTextTest, AllFourSpellingsSeparateAfterALoneLf) {
+  // A file with LF line ends reads as one line that holds the LFs.
+  for (const char16_t* go : {u"go", u"Go", u"gO", u"GO"}) {
+    std::u16string text = u"A\n" + std::u16string(go) + u"\nB\r\n";
+    EXPECT_EQ(Split(Normalised(text)), (Pieces{u"A", u"\nB\r\n"})) << Utf16ToUtf8(go);
+  }
+  // The LF of a CR LF is not lone: CR LF "GO" is never touched.
+  EXPECT_EQ(Normalised(u"\r\nGO\n"), u"\r\nGO\n");
+  EXPECT_EQ(Normalised(u"\nGO"), u"\r\nGO");
+  EXPECT_EQ(Normalised(u"\n\nGO"), u"\n\r\nGO");
+}
+
+TEST(ScriptTextTest, WhatFollowsTheLettersHeadsTheNextPiece) {
+  EXPECT_EQ(Split(Normalised(u"A\r\nGO -- fin\r\nB\r\n")), (Pieces{u"A", u" -- fin\r\nB\r\n"}));
+  EXPECT_EQ(Split(Normalised(u"A\r\nGOTO x\r\nB\r\n")), (Pieces{u"A", u"TO x\r\nB\r\n"}));
+  EXPECT_EQ(Split(Normalised(u"A\r\ngovernment\r\n")), (Pieces{u"A\r", u"vernment\r\n"}));
+}
+
+TEST(ScriptTextTest, OnePassEqualsTheSequentialReplacementsOnRandomText) {
+  // Short texts over an alphabet dense in CR, LF and the letters of "go", so
+  // that every interaction between the rows comes up many times.
+  const std::u16string alphabet = u"\r\n\r\ngGoOx ";
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 200000; ++round) {
+    std::u16string text(random() % 24, u' ');
+    for (char16_t& c : text) c = alphabet[random() % alphabet.size()];
+    std::u16string expected = SequentialNormalise(text);
+    ASSERT_EQ(Normalised(text), expected) << "text: " << Utf16ToUtf8(text);
+    ASSERT_EQ(Split(expected), SequentialSplit(expected)) << "text: " << Utf16ToUtf8(text);
+  }
+}
+
+TEST(ScriptTextTest, LongTextsAcrossScanBlocks) {
+  // Separators at every offset within the 16-unit blocks of the scans.
+  for (size_t pad = 0; pad < 40; ++pad) {
+    std::u16string text = std::u16string(pad, u'x') + u"\r\ngo\r\n" + std::u16string(pad, u'y') +
+                          u"\nGO\n" + std::u16string(pad, u'z') + u"\r\nGO\r\nw";
+    std::u16string expected = SequentialNormalise(text);
+    EXPECT_EQ(Normalised(text), expected) << pad;
+    EXPECT_EQ(Split(expected), SequentialSplit(expected)) << pad;
+  }
+}
+
+// ---- The look-ahead ----
+
+TEST(ScriptTextTest, RoutinePiecesAreRecognised) {
+  EXPECT_TRUE(CreatesRoutine(u"\r\ncreate procedure dbo.p as select 1\r\n"));
+  EXPECT_TRUE(CreatesRoutine(u"\r\n-- ALTER this one day\r\nselect 1 -- FUNCTION\r\n"));
+  EXPECT_TRUE(CreatesRoutine(u"CrEaTe FuNcTiOn f()"));
+  EXPECT_TRUE(CreatesRoutine(u"ALTER PROCEDURE"));
+  EXPECT_TRUE(CreatesRoutine(u"'FUNCTION' inside a string, then CREATE"));
+  EXPECT_TRUE(CreatesRoutine(u"xCREATEx xPROCEDUREx"));
+  // The dotless i upper-cases to I.
+  EXPECT_TRUE(CreatesRoutine(u"create funct\u0131on f"));
+
+  EXPECT_FALSE(CreatesRoutine(u"CREATE PROC dbo.p AS SELECT 1"));
+  EXPECT_FALSE(CreatesRoutine(u"CREATE VIEW v AS SELECT 1"));
+  EXPECT_FALSE(CreatesRoutine(u"CREATE TRIGGER t ON x AFTER INSERT AS SELECT 1"));
+  EXPECT_FALSE(CreatesRoutine(u"ALTER TABLE t ADD c int"));
+  EXPECT_FALSE(CreatesRoutine(u"EXEC dbo.some_procedure"));
+  EXPECT_FALSE(CreatesRoutine(u"CREAT E PROCEDURE"));
+  EXPECT_FALSE(CreatesRoutine(u""));
+}
+
+TEST(ScriptTextTest, LookAheadEqualsUpperCaseAndSearch) {
+  // Every code unit in front of the rest of a word: only what upper-cases to
+  // the word's first letter may complete it.
+  for (uint32_t c = 0; c < 0x10000; ++c) {
+    const char16_t u = static_cast<char16_t>(c);
+    for (std::u16string text : {std::u16string(1, u) + u"REATE PROCEDURE",
+                                std::u16string(1, u) + u"LTER FUNCTION",
+                                u"CREATE " + std::u16string(1, u) + u"ROCEDURE",
+                                u"ALTER " + std::u16string(1, u) + u"UNCTION",
+                                u"CREATE FUNCT" + std::u16string(1, u) + u"ON"}) {
+      ASSERT_EQ(CreatesRoutine(text), LiteralCreatesRoutine(text)) << "code unit " << c;
+    }
+  }
+  // Random mixtures of word fragments in either case.
+  const std::vector<std::u16string> parts = {u"cre", u"CRE", u"ate", u"ATE", u"al", u"AL",
+                                             u"ter", u"TER", u"proc", u"PROC", u"edure",
+                                             u"EDURE", u"fun", u"FUN", u"ction", u"CTION",
+                                             u" ", u"x", u"\u0131", u"\r\n"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 100000; ++round) {
+    std::u16string text;
+    for (size_t k = random() % 12; k > 0; --k) text += parts[random() % parts.size()];
+    ASSERT_EQ(CreatesRoutine(text), LiteralCreatesRoutine(text)) << Utf16ToUtf8(text);
+  }
+}
+
+}  // namespace
+}  // namespace corvalen
