@@ -1,0 +1,153 @@
+#include "db/quorvex_config.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/numbered_error.h"
+#include "platform/utf.h"
+
+namespace corvalen {
+namespace {
+
+std::u16string Fixture(const std::string& name) {
+  return Utf8ToUtf16(std::string(CORVALEN_TEST_DATA) + "/config/" + name);
+}
+
+NumberedError LoadError(const std::u16string& path) {
+  try {
+    QuorvexConfig::Load(path);
+  } catch (const NumberedError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "loading " << Utf16ToUtf8(path) << " should fail";
+  return NumberedError(0, u"");
+}
+
+TEST(QuorvexConfigTest, ReadsSectionsWithoutRegardToCaseAndKeepsValuesAsWritten) {
+  QuorvexConfig config = QuorvexConfig::Load(Fixture("good.ini"));
+  const EntitySection* catalogos = config.Find(u"catalogos");
+  ASSERT_NE(catalogos, nullptr);
+  EXPECT_EQ(catalogos->name, u"CATALOGOS");
+  EXPECT_EQ(*catalogos->Get(kKeyTag), u"SQLSERVER");
+  // A line longer than inih's usual 200 bytes, with ';' inside, arrives whole
+  // and with its variable not yet replaced.
+  const std::u16string* connection = catalogos->Get(kKeyConnection);
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(connection->size(), 231u);
+  EXPECT_NE(connection->find(u"PWD=${CORVALEN_TEST_SECRET};Encrypt=yes"), std::u16string::npos);
+  EXPECT_TRUE(connection->ends_with(u";MultiSubnetFailover=no"));
+  // The repeated section "[ catalogos ]" adds its key to the first one.
+  EXPECT_EQ(*catalogos->Get(kKeyBusyTimeout), u"1");
+
+  const EntitySection* ncm = config.Find(u"NCM");
+  ASSERT_NE(ncm, nullptr);
+  EXPECT_EQ(*ncm->Get(kKeyProvider), u"SQLite");  // keys in any case
+  EXPECT_EQ(*ncm->Get(kKeyConnection), u"data/ncm.db");
+  EXPECT_EQ(ncm->Get(kKeyTag), nullptr);
+
+  EXPECT_EQ(*config.Find(u"HISTORIAL")->Get(kKeyTag), u"ACCESS");
+  EXPECT_EQ(config.Find(u"PERSONAL"), nullptr);
+  EXPECT_EQ(config.Find(u"CATALOGO"), nullptr);
+  EXPECT_EQ(config.Find(u""), nullptr);
+}
+
+TEST(QuorvexConfigTest, EachBadLineIsReportedWithItsNumber) {
+  struct Case {
+    const char* file;
+    std::u16string tail;  // after the path
+  };
+  const Case cases[] = {
+      {"bad_no_separator.ini", u"line 4"},
+      {"bad_section.ini", u"line 2"},
+      {"bad_outside_section.ini", u"line 2: la clave \"Connection\" está fuera de una sección [Entidad]."},
+      {"bad_unknown_key.ini", u"line 3: clave desconocida \"Conection\"."},
+      {"bad_repeated_key.ini", u"line 8: la clave Connection ya figura en la sección [NCM]."},
+      {"bad_reference.ini", u"line 2: referencia a variable mal formada; se escribe ${NOMBRE}."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::u16string path = Fixture(c.file);
+    NumberedError error = LoadError(path);
+    EXPECT_EQ(error.number(), kErrInvalidArgument);
+    std::u16string expected;
+    if (c.tail.find(u':') == std::u16string::npos) {
+      expected = u"Línea " + c.tail.substr(5) + u" mal formada en el archivo de configuración \"" +
+                 path + u"\".";
+    } else {
+      size_t colon = c.tail.find(u':');
+      expected = u"Error en la línea " + c.tail.substr(5, colon - 5) +
+                 u" del archivo de configuración \"" + path + u"\"" + c.tail.substr(colon);
+    }
+    EXPECT_EQ(Utf16ToUtf8(error.description()), Utf16ToUtf8(expected));
+  }
+}
+
+TEST(QuorvexConfigTest, MissingAndUnreadableFilesHaveTheirOwnMessages) {
+  const std::u16string missing = Fixture("no-such-file.ini");
+  NumberedError error = LoadError(missing);
+  EXPECT_EQ(error.number(), kErrFileNotFound);
+  EXPECT_EQ(error.description(),
+            u"No se encontró el archivo de configuración \"" + missing + u"\".");
+
+  const std::u16string folder = Utf8ToUtf16(std::string(CORVALEN_TEST_DATA) + "/config");
+  error = LoadError(folder);
+  EXPECT_EQ(error.number(), kErrPathFileAccess);
+  EXPECT_EQ(error.description(),
+            u"No se pudo leer el archivo de configuración \"" + folder + u"\".");
+
+  EXPECT_EQ(LoadError(u"").description(), u"No se indicó la ruta del archivo de configuración.");
+
+  if (geteuid() != 0) {
+    auto locked = std::filesystem::temp_directory_path() /
+                  ("corvalen-locked-" + std::to_string(getpid()) + ".ini");
+    std::ofstream(locked) << "[NCM]\nConnection=x\n";
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    error = LoadError(Utf8ToUtf16(locked.string()));
+    EXPECT_EQ(error.number(), kErrPathFileAccess);
+    std::filesystem::remove(locked);
+  }
+}
+
+TEST(QuorvexConfigTest, ParsesWindowsLineEndingsAByteOrderMarkAndRejectsNul) {
+  QuorvexConfig config = QuorvexConfig::Parse(
+      "\xEF\xBB\xBF[NCM]\r\nProvider = sqlite\r\nConnection = C:\\datos\\ncm.db \r\n", u"x.ini");
+  ASSERT_NE(config.Find(u"ncm"), nullptr);
+  EXPECT_EQ(*config.Find(u"ncm")->Get(kKeyConnection), u"C:\\datos\\ncm.db");
+
+  try {
+    QuorvexConfig::Parse(std::string("[NCM]\nConnection=a\n\0Tag=b\n", 24), u"x.ini");
+    FAIL() << "a NUL byte is no part of a configuration";
+  } catch (const NumberedError& e) {
+    EXPECT_EQ(e.description(),
+              u"Error en la línea 3 del archivo de configuración \"x.ini\": contiene un carácter nulo.");
+  }
+}
+
+TEST(QuorvexConfigTest, ExpandsVariablesAndNamesOnlyTheMissingOne) {
+  setenv("CORVALEN_TEST_SECRET", "p@ss;w0rd", 1);
+  setenv("CORVALEN_TEST_EMPTY", "", 1);
+  unsetenv("CORVALEN_TEST_UNDEFINED");
+  std::vector<std::u16string> secrets;
+  EXPECT_EQ(ExpandVariables(u"PWD={${CORVALEN_TEST_SECRET}};x=${CORVALEN_TEST_EMPTY};cost=$5",
+                            u"Connection", u"NCM", &secrets),
+            u"PWD={p@ss;w0rd};x=;cost=$5");
+  EXPECT_EQ(secrets, std::vector<std::u16string>{u"p@ss;w0rd"});
+
+  try {
+    ExpandVariables(u"${CORVALEN_TEST_SECRET}-${CORVALEN_TEST_UNDEFINED}", u"Tag", u"NCM", nullptr);
+    FAIL() << "an undefined variable must fail";
+  } catch (const NumberedError& e) {
+    EXPECT_EQ(e.description(),
+              u"La variable de entorno \"CORVALEN_TEST_UNDEFINED\" no está definida "
+              u"(clave Tag de la entidad \"NCM\").");
+  }
+  unsetenv("CORVALEN_TEST_SECRET");
+  unsetenv("CORVALEN_TEST_EMPTY");
+}
+
+}  // namespace
+}  // namespace corvalen
