@@ -1,0 +1,187 @@
+#include "db/sqlite_connection.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "platform/numbered_error.h"
+#include "platform/utf.h"
+
+namespace corvalen {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SqliteConnectionTest : public ::testing::Test {
+ protected:
+  SqliteConnectionTest() {
+    std::random_device rd;
+    dir_ = fs::temp_directory_path() / ("corvalen-sqlite-" + std::to_string(rd()));
+    fs::create_directories(dir_);
+    file_ = dir_ / "ncm.db";
+    Raw("CREATE TABLE t(a INTEGER, b TEXT)");
+  }
+  ~SqliteConnectionTest() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  std::shared_ptr<Connection> Open(int busy_ms = 2000) {
+    return OpenSqliteConnection(Utf8ToUtf16(file_.string()), SqliteOptions{busy_ms});
+  }
+
+  // Runs `sql` on a connection of its own (creating the file if needed) and
+  // returns the first column of the first row as text.
+  std::string Raw(const std::string& sql) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(file_.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    std::string out;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
+    if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0) != nullptr) {
+      out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return out;
+  }
+
+  static NumberedError ErrorOf(const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const NumberedError& e) {
+      return e;
+    }
+    ADD_FAILURE() << "the call should have failed";
+    return NumberedError(0, u"");
+  }
+
+  fs::path dir_;
+  fs::path file_;
+};
+
+TEST_F(SqliteConnectionTest, RunsEveryStatementOfABatchInOrder) {
+  auto db = Open();
+  db->Execute(
+      u"INSERT INTO t VALUES (1, 'uno');\r\n"
+      u"-- a comment between statements\r\n"
+      u"INSERT INTO t VALUES (2, 'Año ñandú');\r\n"
+      u"UPDATE t SET a = a * 10 WHERE a = 1;\r\n"
+      u"SELECT * FROM t;   /* rows are read and discarded */\r\n");
+  EXPECT_EQ(Raw("SELECT group_concat(a, ',') FROM (SELECT a FROM t ORDER BY rowid)"), "10,2");
+  EXPECT_EQ(Raw("SELECT b FROM t WHERE a = 2"), "Año ñandú");
+  // Blanks only, or nothing at all, run nothing and do not fail.
+  db->Execute(u"  \r\n  ");
+  db->Execute(u"");
+}
+
+TEST_F(SqliteConnectionTest, AnErrorInTheThirdStatementFailsAndRollbackUndoesTheFirstTwo) {
+  auto db = Open();
+  EXPECT_EQ(db->BeginTrans(), 1);
+  NumberedError error = ErrorOf([&] {
+    db->Execute(
+        u"INSERT INTO t VALUES (1, 'a'); INSERT INTO t VALUES (2, 'b');"
+        u"INSERT INTO nope VALUES (3); INSERT INTO t VALUES (4, 'd');");
+  });
+  EXPECT_EQ(error.number(), kErrDatabase);
+  EXPECT_EQ(error.description(), u"no such table: nope");
+  db->RollbackTrans();
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
+
+  // An error raised while stepping through rows fails the call as well.
+  error = ErrorOf([&] { db->Execute(u"SELECT abs(-9223372036854775807 - 1)"); });
+  EXPECT_EQ(error.description(), u"integer overflow");
+}
+
+TEST_F(SqliteConnectionTest, CommitIsSeenFromASecondConnectionAndNotBefore) {
+  auto db = Open();
+  db->BeginTrans();
+  db->Execute(u"INSERT INTO t VALUES (7, 'x')");
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
+  db->CommitTrans();
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
+  // A new transaction can follow on the same connection.
+  db->BeginTrans();
+  db->Execute(u"DELETE FROM t");
+  db->RollbackTrans();
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
+}
+
+TEST_F(SqliteConnectionTest, AConnectionGivenUpWithATransactionOpenLeavesNothing) {
+  {
+    auto db = Open();
+    db->BeginTrans();
+    db->Execute(u"INSERT INTO t VALUES (1, 'a'); CREATE TABLE u(x)");
+  }
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
+  EXPECT_EQ(Raw("SELECT count(*) FROM sqlite_master WHERE name = 'u'"), "0");
+  // Also a transaction that the text itself began and never ended.
+  {
+    auto db = Open();
+    db->Execute(u"BEGIN; INSERT INTO t VALUES (1, 'a')");
+  }
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
+}
+
+TEST_F(SqliteConnectionTest, TransactionCallsOutOfOrderFail) {
+  auto db = Open();
+  EXPECT_EQ(ErrorOf([&] { db->CommitTrans(); }).description(), u"No transaction is active.");
+  EXPECT_EQ(ErrorOf([&] { db->RollbackTrans(); }).description(), u"No transaction is active.");
+  db->BeginTrans();
+  EXPECT_EQ(ErrorOf([&] { db->BeginTrans(); }).description(), u"A transaction is already active.");
+  db->CommitTrans();
+  EXPECT_EQ(ErrorOf([&] { db->CommitTrans(); }).number(), kErrDatabase);
+}
+
+TEST_F(SqliteConnectionTest, AMissingFileIsAnErrorAndIsNeverCreated) {
+  const fs::path missing = dir_ / "missing.db";
+  const std::u16string path = Utf8ToUtf16(missing.string());
+  NumberedError error = ErrorOf([&] { OpenSqliteConnection(path, {}); });
+  EXPECT_EQ(error.number(), kErrDatabase);
+  EXPECT_EQ(error.description(), u"No existe la base de datos SQLite \"" + path + u"\".");
+  EXPECT_FALSE(fs::exists(missing));
+
+  EXPECT_EQ(ErrorOf([&] { OpenSqliteConnection(u"", {}); }).description(),
+            u"No se indicó el archivo de la base de datos SQLite.");
+
+  const fs::path text = dir_ / "notes.txt";
+  std::ofstream(text) << "this is not a database, not even close to one, really";
+  EXPECT_EQ(ErrorOf([&] { OpenSqliteConnection(Utf8ToUtf16(text.string()), {}); }).description(),
+            u"file is not a database");
+
+  if (geteuid() != 0) {
+    fs::permissions(file_, fs::perms::owner_read);
+    EXPECT_EQ(ErrorOf([&] { Open(); }).description(),
+              u"La base de datos SQLite \"" + Utf8ToUtf16(file_.string()) +
+                  u"\" no admite escritura.");
+  }
+}
+
+TEST_F(SqliteConnectionTest, ALockedDatabaseIsWaitedForUpToTheBusyTimeout) {
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(file_.c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  auto impatient = Open(50);
+  EXPECT_EQ(ErrorOf([&] { impatient->BeginTrans(); }).description(), u"database is locked");
+
+  // The lock goes away while the connection waits: it gets the lock.
+  auto patient = Open(20000);
+  std::thread release([holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  EXPECT_NO_THROW(patient->BeginTrans());
+  release.join();
+  patient->RollbackTrans();
+  sqlite3_close(holder);
+}
+
+}  // namespace
+}  // namespace corvalen
