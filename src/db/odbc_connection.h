@@ -1,0 +1,44 @@
+// A Connection over ODBC (unixODBC's driver manager, wide-character calls):
+// the route to SQL Server through the Microsoft driver or FreeTDS, and to any
+// other server whose driver runs a multi-statement text in one call.
+#ifndef CORVALEN_DB_ODBC_CONNECTION_H_
+#define CORVALEN_DB_ODBC_CONNECTION_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+
+namespace corvalen {
+
+struct OdbcOptions {
+  // Seconds the driver may spend reaching the server and logging in; 0 means
+  // no limit.
+  int32_t login_timeout_seconds = 10;
+  // Texts removed from every error description this connection raises (see
+  // ScrubSecrets); the connection string's own passwords are added to them.
+  std::vector<std::u16string> secrets;
+};
+
+// Opens a connection with SQLDriverConnectW, without prompting, in autocommit
+// mode. Raises NumberedError(kErrDatabase) whose description is the text of
+// every diagnostic record, one per line, with the secrets removed.
+//
+// The connection it returns:
+// - Execute sends the whole text in one SQLExecDirectW and reads every result
+//   (rows are fetched and discarded, then SQLMoreResults to the end), so that
+//   an error raised by any statement of the batch fails the call; messages
+//   that come with SQL_SUCCESS_WITH_INFO are not errors.
+// - BeginTrans switches autocommit off; CommitTrans and RollbackTrans end the
+//   transaction with SQLEndTran and switch autocommit back on. A second
+//   BeginTrans, or a Commit/Rollback without a transaction, raises.
+// - Destroying it rolls back an open transaction and disconnects; it never
+//   commits.
+std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_string,
+                                               const OdbcOptions& options);
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_DB_ODBC_CONNECTION_H_
