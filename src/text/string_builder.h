@@ -62,7 +62,9 @@ class clsStringBuilder {
 
   // The whole content as a new string; empty when the builder is empty.
   std::u16string ToString() const;
-  // Replaces the whole content with `str` (Clear, then Append).
+  // Replaces the whole content with `str`: the result of Clear, then Append.
+  // Checked and sized before anything changes, so a failure (error 6 or 7)
+  // leaves the old content in place.
   void StringData(std::u16string_view str);
   // Address of the first code unit of the content, NUL-terminated, or null
   // when the builder is empty. Valid until the next Clear, StringData, growth
@@ -106,7 +108,7 @@ class clsStringBuilder {
   // otherwise the search for a whole field of a list delimited by
   // `Delimiter`, whose result is the position of the field itself. An empty
   // `StrSearch` with a delimiter looks for an empty field. `CompareMethod` 1
-  // ignores case; any other value compares code units exactly. The scan stops
+  // ignores case; any other value counts case, as 0 does. The scan stops
   // at the first U+0000 of the content. `StartPos` > Length() + 1 and
   // `StartPos` < 1 give 0. Never changes the builder; may raise error 6.
   int32_t Find(int32_t StartPos, std::u16string_view StrSearch,
@@ -129,6 +131,10 @@ class clsStringBuilder {
   // Makes the block exactly `size` bytes, keeping the content; may move it.
   // Raises error 7 and changes nothing when the heap cannot provide it.
   void ResizeBuffer(int32_t size);
+  // The block size after one growth step from `capacity` for a text of
+  // `incoming` bytes: capacity x 1.6 + incoming, in whole chunks. Raises
+  // error 6 when that does not fit in 32 bits.
+  int32_t GrowthSize(int32_t capacity, int32_t incoming) const;
   // Grows the block by one step when `needed` bytes exceed the capacity;
   // `incoming` is the byte length of the text being added.
   void EnsureCapacity(int32_t needed, int32_t incoming);
