@@ -1,10 +1,156 @@
 // EjecutarScript: one script file, cut at GO lines and sent in groups.
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ansi_file.h"
+#include "platform/numbered_error.h"
+#include "platform/utf.h"
+#include "text/string_builder.h"
 #include "update/mod_main.h"
+#include "update/procedure.h"
+#include "update/script_text.h"
 
 namespace corvalen {
+namespace {
 
-bool ModMain::EjecutarScript(const std::u16string&, int32_t) {
-  throw NumberedError(kErrInvalidArgument, u"EjecutarScript: not built yet");
+constexpr char16_t kMark[] = u"\u2022";  // the progress mark "•"
+constexpr char16_t kFailureTitle[] = u"\u00A1Atencion!";
+// A group is sent as soon as it holds more pieces than this.
+constexpr int32_t kGroupLimit = 20;
+
+// Runs one step of the failure handling. Its own failure is returned rather
+// than raised, so that it can never hide the script's failure nor stop the
+// program from ending; the end of the program passes through.
+template <class Step>
+std::optional<NumberedError> Attempt(Step&& step) {
+  try {
+    step();
+  } catch (const NumberedError&) {
+    return CurrentErrorAsNumbered();
+  } catch (const std::exception&) {
+    return CurrentErrorAsNumbered();
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLista) {
+  Procedure proc(kModuleModMain, u"EjecutarScript");
+  // The piece index and the group text are what the failure report shows.
+  // The index is 32-bit: a script may have more than 32,767 pieces.
+  int32_t i = 0;
+  std::u16string sql;
+
+  auto send = [&](int32_t first_statement) {
+    proc.At(first_statement);
+    AppendToListLine(MainWindow(), IndiceLista, kMark);
+    proc.At(first_statement + 10);
+    Required(oConexion).Execute(sql);
+    proc.At(first_statement + 20);
+    AppendToListLine(MainWindow(), IndiceLista, kMark);
+  };
+
+  return WithErrorHandler(
+      [&]() -> bool {
+        proc.At(10);
+        auto builder = std::make_unique<clsStringBuilder>();
+        proc.At(20);  // the file handle is the reader itself
+        proc.At(30);
+        LineInput file(RutaScript);
+        std::u16string line;
+        for (;;) {
+          proc.At(40);
+          if (file.AtEnd()) break;
+          proc.At(50);
+          file.ReadLine(&line);
+          proc.At(60);
+          line += u"\r\n";
+          builder->Append(line);
+          proc.At(70);
+        }
+        proc.At(80);
+        std::u16string texto = builder->ToString();
+        // Nothing reads the builder again; giving its block up now keeps the
+        // text in memory once rather than twice for the rest of the call.
+        builder.reset();
+        line = std::u16string();
+
+        proc.At(90);  // statements 90 to 170: the nine replacements, in one pass
+        NormaliseSeparators(&texto);
+        proc.At(180);
+        const std::vector<std::u16string_view> piezas = SplitAtSeparators(texto);
+        proc.At(200);
+        if (piezas.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+          throw NumberedError(kErrOverflow);
+        }
+        const int32_t ultima = static_cast<int32_t>(piezas.size()) - 2;
+        proc.At(210);
+        int32_t contador = 0;
+        sql.clear();
+
+        for (i = 0; i <= ultima; ++i) {
+          proc.At(220);
+          if (i + 1 <= ultima && CreatesRoutine(piezas[static_cast<size_t>(i) + 1])) {
+            contador = kGroupLimit;
+          }
+          proc.At(230);
+          sql += piezas[static_cast<size_t>(i)];
+          sql += u"\r\n";
+          proc.At(250);
+          ++contador;
+          proc.At(260);
+          if (contador > kGroupLimit) {
+            send(280);
+            proc.At(310);
+            contador = 0;
+            proc.At(320);
+            sql.clear();
+            proc.At(330);
+            MainWindow().DoEvents();
+          }
+        }
+
+        proc.At(340);
+        if (contador > 0) {
+          send(350);
+          proc.At(380);
+          sql.clear();
+          proc.At(390);
+          MainWindow().DoEvents();
+        }
+
+        proc.At(410);
+        file.Close();
+        proc.At(420);
+        const bool result = true;
+        proc.At(430);
+        builder.reset();
+        return result;
+      },
+      [&](const NumberedError& error) -> bool {
+        // Each step's own failure is kept apart: the report always shows the
+        // script's failure, and the program always ends without committing.
+        std::u16string description = error.description();
+        if (auto failed = Attempt([&] { Required(oConexion).RollbackTrans(); })) {  // 470
+          description += u" (RollbackTrans: " + failed->description() + u")";
+        }
+        std::u16string text = description;  // 480
+        text += u" Actualizaci\u00F3n Cancelada. Script: ";
+        text += RutaScript;
+        text += u" - Linea: ";
+        text += ToDecimal(i);
+        text += sql;
+        Attempt([&] { MainWindow().MessageBox(text, kFailureTitle, MessageIcon::kCritical); });
+        Attempt([&] { MainWindow().ClipboardClear(); });        // 490
+        Attempt([&] { MainWindow().ClipboardSetText(sql); });   // 500
+        MainWindow().EndProgram(EndReason::kScriptFailed);      // 510
+        return false;  // not reached: EndProgram never returns
+      });
 }
 
 }  // namespace corvalen

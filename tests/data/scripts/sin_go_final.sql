@@ -1,0 +1,3 @@
+INSERT INTO notas (texto) VALUES ('café con crème');
+GO
+INSERT INTO notas (texto) VALUES ('€ 20, año 2024');
