@@ -1,0 +1,398 @@
+#include "app/corvalen_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <utility>
+
+#include "app/corvalen_icon.h"
+#include "app/resume_next.h"
+#include "platform/path.h"
+#include "platform/version_info.h"
+#include "update/procedure.h"
+
+namespace corvalen {
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+// A control's place from its position and size in twips.
+QRect FromTwips(int left, int top, int width, int height) {
+  return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+               height / kTwipsPerPixel);
+}
+
+QString ToQString(const std::u16string& text) { return QString::fromStdU16String(text); }
+
+// Tahoma where it is installed; otherwise the condensed DejaVu face, whose
+// width is closest to Tahoma's, and any sans-serif face after that.
+QFont Lettering(qreal points, bool bold) {
+  QFont font;
+  if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
+    font.setFamilies({QStringLiteral("Tahoma")});
+  } else {
+    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+  }
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& place, const QString& text,
+                  const QFont& font, const QColor& colour, Qt::Alignment horizontal) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(place);
+  label->setFont(font);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(horizontal | Qt::AlignTop);
+  // Transparent: the label paints only its text over the window.
+  label->setAutoFillBackground(false);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+  return label;
+}
+
+// A progress value as the bar takes it.
+int ToBar(float value) {
+  if (value >= static_cast<float>(INT_MAX)) return INT_MAX;
+  return static_cast<int>(std::lround(value));
+}
+
+}  // namespace
+
+int WindowExitCode(EndReason reason, bool hubo_errores) {
+  switch (reason) {
+    case EndReason::kCompleted:
+      return 0;
+    case EndReason::kEscape:
+      return hubo_errores ? 1 : 0;
+    case EndReason::kScriptFailed:
+      return 2;
+    case EndReason::kAccessTag:
+      return 3;
+    case EndReason::kFailure:
+      return 4;
+  }
+  return 4;
+}
+
+Corvalen::Corvalen(ComponentFactory crear_componente, CorvalenOptions options)
+    : module_(*this, std::move(crear_componente)), options_(std::move(options)) {
+  setObjectName(QStringLiteral("Corvalen"));
+  if (!options_.config_path.empty()) module_.ConfigPathOverride = options_.config_path;
+  BuildControls();
+  qApp->installEventFilter(this);
+  Load();
+}
+
+Corvalen::~Corvalen() {
+  if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->removeEventFilter(this);
+}
+
+void Corvalen::BuildControls() {
+  setWindowTitle(QStringLiteral("Corvalen"));
+  setWindowIcon(CorvalenIcon());
+  setFixedSize(7170 / kTwipsPerPixel, 3690 / kTwipsPerPixel);
+  setFont(Lettering(8.25, false));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, QColor(192, 192, 192));
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  const QColor black(0, 0, 0);
+  const QColor red(255, 0, 0);
+
+  // Created in the order the window holds them.
+  prgbar_ = new QProgressBar(this);
+  prgbar_->setObjectName(QStringLiteral("prgbar"));
+  prgbar_->setGeometry(FromTwips(90, 3360, 6825, 75));
+  prgbar_->setRange(0, 100);
+  prgbar_->setValue(0);
+  prgbar_->setTextVisible(false);
+
+  list1_ = new QListWidget(this);
+  list1_->setObjectName(QStringLiteral("List1"));
+  list1_->setGeometry(FromTwips(120, 1140, 6885, 1785));
+  list1_->setFont(Lettering(8.25, false));
+  QPalette list_palette = list1_->palette();
+  list_palette.setColor(QPalette::Base, QColor(192, 192, 192));
+  list_palette.setColor(QPalette::Text, black);
+  list1_->setPalette(list_palette);
+
+  text2_ = new QLineEdit(this);
+  text2_->setObjectName(QStringLiteral("Text2"));
+  text2_->setGeometry(FromTwips(4140, 6150, 8805, 660));
+
+  cmd_actualizar_ = new QPushButton(QStringLiteral("Actualizar"), this);
+  cmd_actualizar_->setObjectName(QStringLiteral("cmd_Actualizar"));
+  cmd_actualizar_->setGeometry(FromTwips(10020, 1170, 1215, 495));
+
+  text1_ = new QLineEdit(this);
+  text1_->setObjectName(QStringLiteral("Text1"));
+  text1_->setGeometry(FromTwips(5460, 5310, 6195, 3315));
+
+  lbl_status_ = MakeLabel(this, "Lbl_Status", FromTwips(30, 3480, 7095, 195), QString(),
+                          Lettering(8.25, true), red, Qt::AlignHCenter);
+  lbl_status_prg_ =
+      MakeLabel(this, "Lbl_StatusPrg", FromTwips(540, 3090, 5955, 210),
+                QStringLiteral("Preparando ..."), Lettering(9, true), black, Qt::AlignHCenter);
+  lbl_app_ver_ = MakeLabel(this, "Lbl_AppVer", FromTwips(6270, 660, 675, 240),
+                           QStringLiteral("V.0.0.0"), Lettering(9.75, true), black, Qt::AlignLeft);
+  label2_ = MakeLabel(this, "Label2", FromTwips(2640, 4590, 6915, 330), QStringLiteral("Label2"),
+                      Lettering(8.25, false), black, Qt::AlignLeft);
+  label1_ = MakeLabel(this, "Label1", FromTwips(240, 300, 5490, 285),
+                      QStringLiteral("Corvalen de Base de Datos de Marvento"),
+                      Lettering(12, true), black, Qt::AlignLeft);
+
+  // The header frame: a one-pixel black rectangle, drawn beneath the labels.
+  shp1_ = new QFrame(this);
+  shp1_->setObjectName(QStringLiteral("Shp1"));
+  shp1_->setGeometry(FromTwips(30, 30, 7095, 945));
+  shp1_->setFrameShape(QFrame::Box);
+  shp1_->setFrameShadow(QFrame::Plain);
+  shp1_->setLineWidth(1);
+  QPalette frame_palette = shp1_->palette();
+  frame_palette.setColor(QPalette::WindowText, black);
+  shp1_->setPalette(frame_palette);
+  shp1_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  shp1_->lower();
+
+  // These lie outside the client area; hidden as well, so that they never
+  // show or take the focus.
+  for (QWidget* unused : {static_cast<QWidget*>(text2_), static_cast<QWidget*>(cmd_actualizar_),
+                          static_cast<QWidget*>(text1_), static_cast<QWidget*>(label2_)}) {
+    unused->hide();
+  }
+  list1_->setFocus();
+}
+
+void Corvalen::FitVersionLabel() {
+  // The designed width holds "V.0.0.0" but not every real version in every
+  // face; the label widens to its text, up to the header frame's line.
+  const int needed = lbl_app_ver_->fontMetrics().horizontalAdvance(lbl_app_ver_->text()) + 1;
+  const int limit = shp1_->geometry().right() - lbl_app_ver_->x();
+  if (needed > lbl_app_ver_->width()) {
+    lbl_app_ver_->resize(std::min(needed, limit), lbl_app_ver_->height());
+  }
+}
+
+void Corvalen::ShowErrorBox(const Procedure& proc, const NumberedError& error) {
+  MessageBox(proc.Report(error.description()), kApplicationErrorTitle, MessageIcon::kExclamation);
+}
+
+void Corvalen::Load() {
+  Procedure proc(kModuleWindow, u"Form_Load");
+  try {
+    RunResumingNext(
+        proc,
+        {
+            {0,
+             [&] {
+               module_.CarpetaScripts =
+                   options_.scripts_folder.empty() ? ProgramFolder() : options_.scripts_folder;
+             }},
+            {10, [&] { module_.ListadoSql.assign(1, ScriptSql{}); }},
+            {20,
+             [&] {
+               lbl_app_ver_->setText(ToQString(VersionLabel()));
+               FitVersionLabel();
+             }},
+            {30, [&] { DoEvents(); }},
+        },
+        [&](const NumberedError& error) { ShowErrorBox(proc, error); });
+  } catch (const ProgramEnded& ended) {
+    EndNow(ended.reason);
+  }
+}
+
+void Corvalen::Activate() {
+  if (activated_ || ended_ || !isVisible()) return;
+  activated_ = true;
+  running_ = true;
+  Procedure proc(kModuleWindow, u"Form_Activate");
+  try {
+    RunResumingNext(proc,
+                    {
+                        {10, [&] { DoEvents(); }},
+                        {20,
+                         [&] {
+                           if (options_.run) {
+                             options_.run(module_, *this);
+                           } else {
+                             module_.EjecutarActualizaciones(*this);
+                           }
+                         }},
+                    },
+                    [&](const NumberedError& error) { ShowErrorBox(proc, error); });
+    running_ = false;
+    // An Esc that came while a message box of the run was open.
+    if (escape_pending_) EndNow(EndReason::kEscape);
+  } catch (const ProgramEnded& ended) {
+    EndNow(ended.reason);
+  } catch (...) {
+    // Nothing may leave through Qt's event dispatch; an unexpected failure
+    // ends the program as a reported one would.
+    EndNow(EndReason::kFailure);
+  }
+  running_ = false;
+}
+
+void Corvalen::KeyUp(int key) {
+  if (ended_ || key != Qt::Key_Escape || module_.Finalizado != kTrue) return;
+  if (running_) {
+    // Inside the run: end it when the current pass of events returns, so
+    // that the run unwinds through its own frames and not through Qt's.
+    escape_pending_ = true;
+  } else {
+    EndNow(EndReason::kEscape);
+  }
+}
+
+void Corvalen::EndNow(EndReason reason) {
+  if (ended_) return;
+  ended_ = true;
+  running_ = false;
+  escape_pending_ = false;
+  exit_code_ = WindowExitCode(reason, module_.HuboErrores == kTrue);
+  module_.ReleaseObjects();
+  QCoreApplication::exit(*exit_code_);
+}
+
+bool Corvalen::event(QEvent* event) {
+  const bool handled = QWidget::event(event);
+  if (event->type() == QEvent::WindowActivate && !activated_) {
+    // Started from the event loop, not from inside Qt's activation handling.
+    QMetaObject::invokeMethod(this, [this] { Activate(); }, Qt::QueuedConnection);
+  }
+  return handled;
+}
+
+void Corvalen::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Where no window manager hands out activation, the first idle turn after
+  // showing starts the run instead.
+  if (!activated_) QTimer::singleShot(0, this, [this] { Activate(); });
+}
+
+void Corvalen::closeEvent(QCloseEvent* event) {
+  // The run needs its window until it is over.
+  if (running_) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
+bool Corvalen::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!key->isAutoRepeat()) KeyUp(key->key());
+    if (key->key() == Qt::Key_Escape) return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---- RunWindow ----
+
+namespace {
+
+void CheckLine(const QListWidget* list, int16_t index) {
+  if (index < 0 || index >= list->count()) throw NumberedError(kErrInvalidPropertyValue);
+}
+
+}  // namespace
+
+void Corvalen::ListClear() { list1_->clear(); }
+
+void Corvalen::ListAddItem(const std::u16string& text) { list1_->addItem(ToQString(text)); }
+
+int32_t Corvalen::ListCount() const { return list1_->count(); }
+
+std::u16string Corvalen::ListItem(int16_t index) const {
+  CheckLine(list1_, index);
+  return list1_->item(index)->text().toStdU16String();
+}
+
+void Corvalen::SetListItem(int16_t index, const std::u16string& text) {
+  CheckLine(list1_, index);
+  list1_->item(index)->setText(ToQString(text));
+}
+
+void Corvalen::SetListIndex(int16_t index) {
+  CheckLine(list1_, index);
+  list1_->setCurrentRow(index);
+}
+
+void Corvalen::SetStatusPrgCaption(const std::u16string& text) {
+  lbl_status_prg_->setText(ToQString(text));
+}
+
+void Corvalen::SetStatusCaption(const std::u16string& text) {
+  lbl_status_->setText(ToQString(text));
+}
+
+void Corvalen::SetProgressMax(float maximum) {
+  if (!(maximum >= 1) || std::isinf(maximum)) throw NumberedError(kErrInvalidPropertyValue);
+  progress_max_ = maximum;
+  if (progress_value_ > maximum) progress_value_ = maximum;
+  prgbar_->setMaximum(ToBar(maximum));
+  prgbar_->setValue(ToBar(progress_value_));
+}
+
+void Corvalen::SetProgressValue(float value) {
+  if (!(value >= 0 && value <= progress_max_)) throw NumberedError(kErrInvalidPropertyValue);
+  progress_value_ = value;
+  prgbar_->setValue(ToBar(value));
+}
+
+void Corvalen::MessageBox(const std::u16string& text, const std::u16string& title,
+                          MessageIcon icon) {
+  QString shown = ToQString(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QMessageBox box(icon == MessageIcon::kCritical ? QMessageBox::Critical : QMessageBox::Warning,
+                  ToQString(title), shown, QMessageBox::Ok, this);
+  // Script texts and file names are shown as they are, never as markup.
+  box.setTextFormat(Qt::PlainText);
+  box.setWindowModality(Qt::ApplicationModal);
+  if (box_hook_ && box_hook_(ShownBox{text, title, icon, &box})) return;
+  box.exec();
+}
+
+void Corvalen::ClipboardClear() { QGuiApplication::clipboard()->clear(); }
+
+void Corvalen::ClipboardSetText(const std::u16string& text) {
+  QGuiApplication::clipboard()->setText(ToQString(text));
+}
+
+void Corvalen::DoEvents() {
+  QCoreApplication::processEvents();
+  if (escape_pending_ && !ended_) {
+    escape_pending_ = false;
+    EndProgram(EndReason::kEscape);
+  }
+}
+
+void Corvalen::Pause(int32_t milliseconds) {
+  if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void Corvalen::EndProgram(EndReason reason) { throw ProgramEnded{reason}; }
+
+}  // namespace corvalen

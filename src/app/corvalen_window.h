@@ -1,0 +1,149 @@
+// The program's one window, `Corvalen`: the list of scripts, the progress
+// caption and bar, the status line, and the header with title and version.
+// It owns the update module, starts the update run once when first activated
+// (or first idle after being shown), and ends the program on Esc once the run
+// has finished.
+#ifndef CORVALEN_APP_CORVALEN_WINDOW_H_
+#define CORVALEN_APP_CORVALEN_WINDOW_H_
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "update/mod_main.h"
+#include "update/procedure.h"
+#include "update/run_window.h"
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMessageBox;
+class QProgressBar;
+class QPushButton;
+
+namespace corvalen {
+
+// A message box about to be shown, as the window's box hook sees it.
+struct ShownBox {
+  std::u16string text;   // the text as the program wrote it ("\r\n" line breaks)
+  std::u16string title;
+  MessageIcon icon;
+  QMessageBox* box;      // the configured box, not yet shown
+};
+
+// Sees every message box before it is shown; returning true answers the box
+// with OK without showing it. Used by tests.
+using MessageBoxHook = std::function<bool(const ShownBox& shown)>;
+
+// The update run started by the first activation.
+using UpdateRun = std::function<void(ModMain& module, RunWindow& window)>;
+
+struct CorvalenOptions {
+  // The scripts folder; empty: the folder that holds the program.
+  std::u16string scripts_folder;
+  // The data-access component's configuration file; empty: its usual place.
+  std::u16string config_path;
+  // The run; empty: ModMain::EjecutarActualizaciones.
+  UpdateRun run;
+};
+
+// The exit code of the window program for an ending: 0 completed, 1 run
+// finished with errors (Esc), 2 script failed, 3 "ACCESS" tag, 4 other
+// reported failure. Esc after a run without errors gives 0.
+int WindowExitCode(EndReason reason, bool hubo_errores);
+
+class Corvalen : public QWidget, public RunWindow {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs its Load handling (scripts folder, empty
+  // catalogue, version label). `crear_componente` makes data-access
+  // component instances for the update module.
+  explicit Corvalen(ComponentFactory crear_componente, CorvalenOptions options = {});
+  ~Corvalen() override;
+  Corvalen(const Corvalen&) = delete;
+  Corvalen& operator=(const Corvalen&) = delete;
+
+  ModMain& module() { return module_; }
+  void SetMessageBoxHook(MessageBoxHook hook) { box_hook_ = std::move(hook); }
+
+  // Whether the Activate handling has started (it starts once).
+  bool run_started() const { return activated_; }
+  // Whether the Activate handling is still going on.
+  bool running() const { return running_; }
+  // Whether the program has ended; then exit_code() is what the event loop returns.
+  bool ended() const { return ended_; }
+  std::optional<int> exit_code() const { return exit_code_; }
+
+  // ---- RunWindow ----
+  void ListClear() override;
+  void ListAddItem(const std::u16string& text) override;
+  int32_t ListCount() const override;
+  std::u16string ListItem(int16_t index) const override;
+  void SetListItem(int16_t index, const std::u16string& text) override;
+  void SetListIndex(int16_t index) override;
+  void SetStatusPrgCaption(const std::u16string& text) override;
+  void SetStatusCaption(const std::u16string& text) override;
+  void SetProgressMax(float maximum) override;
+  void SetProgressValue(float value) override;
+  void MessageBox(const std::u16string& text, const std::u16string& title,
+                  MessageIcon icon) override;
+  void ClipboardClear() override;
+  void ClipboardSetText(const std::u16string& text) override;
+  // Processes pending events once; an Esc that asked to end the program
+  // meanwhile ends it here.
+  void DoEvents() override;
+  void Pause(int32_t milliseconds) override;
+  [[noreturn]] void EndProgram(EndReason reason) override;
+
+ protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  // Sees key releases of the window and its controls before the controls do.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void Load();
+  // Widens the version label to its text, within the header frame.
+  void FitVersionLabel();
+  // Starts the Activate handling unless it has started already.
+  void Activate();
+  void KeyUp(int key);
+  // Releases the module's objects (rolling back), stops reacting to events
+  // and leaves the event loop with the reason's exit code.
+  void EndNow(EndReason reason);
+  void ShowErrorBox(const Procedure& proc, const NumberedError& error);
+
+  ModMain module_;
+  CorvalenOptions options_;
+  MessageBoxHook box_hook_;
+
+  QProgressBar* prgbar_ = nullptr;
+  QListWidget* list1_ = nullptr;
+  QLineEdit* text2_ = nullptr;
+  QPushButton* cmd_actualizar_ = nullptr;
+  QLineEdit* text1_ = nullptr;
+  QLabel* lbl_status_ = nullptr;
+  QLabel* lbl_status_prg_ = nullptr;
+  QLabel* lbl_app_ver_ = nullptr;
+  QLabel* label2_ = nullptr;
+  QLabel* label1_ = nullptr;
+  QFrame* shp1_ = nullptr;
+
+  float progress_max_ = 100;
+  float progress_value_ = 0;
+
+  bool activated_ = false;
+  bool running_ = false;
+  bool escape_pending_ = false;
+  bool ended_ = false;
+  std::optional<int> exit_code_;
+};
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_APP_CORVALEN_WINDOW_H_
