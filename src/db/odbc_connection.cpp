@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
