@@ -7,6 +7,7 @@
 
 #include "console/console_window.h"
 #include "console/exit_codes.h"
+#include "db/qv_main.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/utf.h"
@@ -57,7 +58,7 @@ int Run(int argc, char** argv) {
   }
 
   ConsoleWindow window(stdout, stderr, isatty(STDERR_FILENO) != 0);
-  ModMain module(window, ComponentFactory());  // data-access component: wired once src/db has it
+  ModMain module(window, QVMainFactory());
   module.CarpetaScripts =
       scripts.empty() ? ProgramFolder() : WithoutTrailingSeparator(Utf8ToUtf16(scripts));
   if (!config.empty()) module.ConfigPathOverride = Utf8ToUtf16(config);

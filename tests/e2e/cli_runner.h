@@ -1,0 +1,48 @@
+// Runs corvalensql-cli in a scripts folder of its own and captures its exit
+// code, standard output and standard error.
+#ifndef CORVALEN_TESTS_E2E_CLI_RUNNER_H_
+#define CORVALEN_TESTS_E2E_CLI_RUNNER_H_
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace corvalen::testing {
+
+struct CliResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+  // Standard output split at line ends.
+  std::vector<std::string> OutLines() const;
+};
+
+// A temporary scripts folder, removed at the end.
+class ScriptsFolder {
+ public:
+  ScriptsFolder();
+  ScriptsFolder(const ScriptsFolder&) = delete;
+  ScriptsFolder& operator=(const ScriptsFolder&) = delete;
+  ~ScriptsFolder();
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes a file with exactly these bytes.
+  void Write(const std::string& name, const std::string& bytes) const;
+  // Copies a fixture from tests/data.
+  void CopyFixture(const std::string& fixture, const std::string& name) const;
+  // Creates an empty SQLite database file.
+  std::filesystem::path NewSqliteDatabase(const std::string& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs the console program with these arguments (no shell involved).
+CliResult RunCli(const std::vector<std::string>& arguments);
+
+// Runs one SQL query on an SQLite file; rows as "a|b" lines joined by '\n'.
+std::string SqliteQuery(const std::filesystem::path& database, const std::string& sql);
+
+}  // namespace corvalen::testing
+
+#endif  // CORVALEN_TESTS_E2E_CLI_RUNNER_H_

@@ -1,0 +1,163 @@
+// The console program end to end on real SQLite databases.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/cli_runner.h"
+
+namespace corvalen::testing {
+namespace {
+
+const std::string kCompleted = "Actualizacion completada, esta ventana se cerrará automaticamente.";
+const std::string kWithErrors = "Se han producido errores , pulse [Esc] para salir.";
+
+class CliSqliteTest : public ::testing::Test {
+ protected:
+  CliSqliteTest() {
+    erp_ = folder_.NewSqliteDatabase("erp.db");
+    personal_ = folder_.NewSqliteDatabase("personal.db");
+  }
+  // CATALOGOS and NCM share erp.db; PERSONAL has a database of its own.
+  void Config(const std::string& extra_ncm = "", const std::string& catalogos_db = "erp.db",
+              const std::string& ncm_db = "erp.db") {
+    folder_.Write("quorvexconfig.ini",
+                  "[CATALOGOS]\nProvider=sqlite\nConnection=" + catalogos_db +
+                      "\n\n[NCM]\nProvider=sqlite\nConnection=" + ncm_db + "\n" + extra_ncm +
+                      "\n[PERSONAL]\nProvider=sqlite\nConnection=personal.db\n");
+  }
+  CliResult Run() {
+    return RunCli({"--scripts", folder_.path().string(), "--config",
+                   (folder_.path() / "quorvexconfig.ini").string()});
+  }
+  bool TableExists(const std::filesystem::path& db, const std::string& table) {
+    return SqliteQuery(db, "SELECT count(*) FROM sqlite_master WHERE name = '" + table + "'") == "1";
+  }
+
+  ScriptsFolder folder_;
+  std::filesystem::path erp_, personal_;
+};
+
+TEST_F(CliSqliteTest, AllGoodOverThreeCategories) {
+  folder_.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
+  folder_.CopyFixture("e2e/catalogos_paises.sql", "CATALOGOS_02.sql");
+  folder_.CopyFixture("e2e/ncm_aranceles.sql", "NCM_01.sql");
+  folder_.CopyFixture("e2e/personal_empleados.sql", "PERSONAL_01.sql");
+  Config();
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{
+                              "CATALOGOS_01.sql ••• OK.", "CATALOGOS_02.sql•• OK.",
+                              "NCM_01.sql•• OK.", "PERSONAL_01.sql•• OK.", kCompleted}));
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(SqliteQuery(erp_, "SELECT codigo FROM monedas ORDER BY codigo"), "EUR\nMXN");
+  EXPECT_EQ(SqliteQuery(erp_, "SELECT moneda FROM paises"), "MXN");
+  EXPECT_EQ(SqliteQuery(erp_, "SELECT fraccion FROM aranceles"), "0101.21.01");
+  EXPECT_EQ(SqliteQuery(personal_, "SELECT nombre FROM empleados"), "Ana");
+  EXPECT_FALSE(TableExists(personal_, "monedas"));
+}
+
+TEST_F(CliSqliteTest, EmptyFolderCompletes) {
+  Config();
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{kCompleted}));
+}
+
+TEST_F(CliSqliteTest, AFailingScriptInTheMiddleIsRolledBackAndStopsTheRun) {
+  folder_.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
+  folder_.CopyFixture("e2e/ncm_falla.sql", "NCM_01.sql");
+  folder_.CopyFixture("e2e/personal_empleados.sql", "PERSONAL_01.sql");
+  Config();
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  // Earlier script committed; the failing one's first group undone; later not run.
+  EXPECT_TRUE(TableExists(erp_, "monedas"));
+  EXPECT_FALSE(TableExists(erp_, "parcial"));
+  EXPECT_FALSE(TableExists(personal_, "empleados"));
+  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"CATALOGOS_01.sql ••• OK.", "NCM_01.sql•••"}));
+  const std::string path = (folder_.path() / "NCM_01.sql").string();
+  EXPECT_NE(r.err.find("¡Atencion!: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no such table: no_existe Actualización Cancelada. Script: " + path +
+                       " - Linea: 3\n-- ALTER PROCEDURE"),
+            std::string::npos)
+      << r.err;
+  // The failing group text follows the message, as the clipboard holds it.
+  EXPECT_NE(r.err.rfind("INSERT INTO no_existe VALUES (1);\n\n"), std::string::npos) << r.err;
+}
+
+TEST_F(CliSqliteTest, AnUnreachableFirstEntityIsSkipped) {
+  folder_.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
+  folder_.CopyFixture("e2e/catalogos_paises.sql", "CATALOGOS_02.sql");
+  folder_.CopyFixture("e2e/ncm_aranceles.sql", "NCM_01.sql");
+  Config("", "missing.db");
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"CATALOGOS_01.sql ERROR!",
+                                                    "CATALOGOS_02.sql ERROR!", "NCM_01.sql•• OK.",
+                                                    kWithErrors}));
+  EXPECT_TRUE(TableExists(erp_, "aranceles"));
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "missing.db")) << "never created";
+  EXPECT_NE(r.err.find("Entidad buscada:CATALOGOS"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CorvalenSQL v.2.0.16: Error estableciendo conexion con la entidad "
+                       "CATALOGOS en el archivo CATALOGOS_01.sql verifique"),
+            std::string::npos)
+      << r.err;
+  // One report per failed entity, not one per script.
+  EXPECT_EQ(r.err.find("Error estableciendo", r.err.find("Error estableciendo") + 1),
+            std::string::npos);
+}
+
+TEST_F(CliSqliteTest, AnUnreachableEntityInTheMiddleIsSkipped) {
+  folder_.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
+  folder_.CopyFixture("e2e/ncm_aranceles.sql", "NCM_01.sql");
+  folder_.CopyFixture("e2e/personal_empleados.sql", "PERSONAL_01.sql");
+  Config("", "erp.db", "missing.db");
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"CATALOGOS_01.sql ••• OK.", "NCM_01.sql ERROR!",
+                                                    "PERSONAL_01.sql•• OK.", kWithErrors}));
+  EXPECT_TRUE(TableExists(erp_, "monedas"));
+  EXPECT_FALSE(TableExists(erp_, "aranceles"));
+  EXPECT_TRUE(TableExists(personal_, "empleados"));
+}
+
+TEST_F(CliSqliteTest, AccessTagEndsTheRun) {
+  folder_.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
+  folder_.CopyFixture("e2e/ncm_aranceles.sql", "NCM_01.sql");
+  folder_.CopyFixture("e2e/personal_empleados.sql", "PERSONAL_01.sql");
+  Config("Tag=ACCESS\n");
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(r.err, "") << "the ACCESS end shows no message";
+  EXPECT_TRUE(TableExists(erp_, "monedas"));
+  EXPECT_FALSE(TableExists(erp_, "aranceles"));
+  EXPECT_FALSE(TableExists(personal_, "empleados"));
+}
+
+TEST_F(CliSqliteTest, ListPrintsTheCatalogueWithoutTouchingADatabase) {
+  folder_.Write("ncm_b.sql", "x");
+  folder_.Write("CATALOGOS_10.sql", "x");
+  folder_.Write("CATALOGOS_2.sql", "x");
+  folder_.Write("CATALOGOS_x.txt", "x");
+  CliResult r = RunCli({"--list", "--scripts", folder_.path().string() + "/", "--config",
+                        "/nonexistent/quorvexconfig.ini"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"1\tCATALOGOS\tCATALOGOS_10.sql",
+                                                    "2\tCATALOGOS\tCATALOGOS_2.sql",
+                                                    "3\tNCM\tncm_b.sql"}));
+}
+
+TEST(CliOptionsTest, VersionHelpAndBadUsage) {
+  CliResult version = RunCli({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, "CorvalenSQL v.2.0.16\n");
+  CliResult help = RunCli({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.out.find("--scripts"), std::string::npos);
+  EXPECT_EQ(RunCli({"--bogus"}).exit_code, 64);
+  EXPECT_EQ(RunCli({"--scripts"}).exit_code, 64);
+  EXPECT_EQ(RunCli({"extra"}).exit_code, 64);
+}
+
+}  // namespace
+}  // namespace corvalen::testing
