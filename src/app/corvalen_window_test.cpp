@@ -380,6 +380,17 @@ TEST_F(CorvalenTest, EscWhileTheRunIsGoingDoesNothing) {
   EXPECT_FALSE(window->exit_code().has_value());
 }
 
+TEST_F(CorvalenTest, WindowStaysWhileTheRunNeedsIt) {
+  bool closed_during_run = true;
+  Corvalen* self = nullptr;
+  auto window = MakeWindow([&](ModMain&, RunWindow&) { closed_during_run = self->close(); });
+  self = window.get();
+  ShowAndRun(*window);
+  EXPECT_FALSE(closed_during_run);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->close()) << "after the run the window closes";
+}
+
 TEST_F(CorvalenTest, EscAfterARunWithErrorsEndsTheProgram) {
   auto journal = std::make_shared<testing::Journal>();
   auto window = MakeWindow([&](ModMain& module, RunWindow&) {
@@ -447,15 +458,6 @@ TEST_F(CorvalenTest, EndOfProgramInsideTheRunLeavesTheEventLoopWithItsCode) {
   ProcessUntil([] { return false; }, 50);
   EXPECT_EQ(runs, 1);
   EXPECT_EQ(window->exit_code(), 2);
-}
-
-TEST(ExitCodeTest, OneCodePerEnding) {
-  EXPECT_EQ(WindowExitCode(EndReason::kCompleted, false), 0);
-  EXPECT_EQ(WindowExitCode(EndReason::kEscape, true), 1);
-  EXPECT_EQ(WindowExitCode(EndReason::kEscape, false), 0);
-  EXPECT_EQ(WindowExitCode(EndReason::kScriptFailed, false), 2);
-  EXPECT_EQ(WindowExitCode(EndReason::kAccessTag, true), 3);
-  EXPECT_EQ(WindowExitCode(EndReason::kFailure, false), 4);
 }
 
 // ---- The window's operations for the run ----
@@ -559,17 +561,7 @@ TEST_F(CorvalenTest, ClipboardHoldsThePlainText) {
   EXPECT_TRUE(clipboard->text().isEmpty());
 }
 
-TEST_F(CorvalenTest, PauseBlocksForTheGivenTime) {
-  auto window = MakeWindow();
-  QElapsedTimer timer;
-  timer.start();
-  window->Pause(60);
-  EXPECT_GE(timer.elapsed(), 55);
-  window->Pause(0);
-  window->Pause(-5);
-}
-
-// ---- The module's own run in the window ----
+// ---- Whole runs ----
 
 // The module's own run, on a folder of scripts and a configuration that puts
 // every entity on an SQLite file beside it.
