@@ -1,6 +1,8 @@
 #include "platform/ansi_file.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/numbered_error.h"
 
@@ -10,17 +12,22 @@ namespace {
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 
-// The first CR in [begin, end), or end.
+// The first CR in [begin, end), or end. Eight code units are tested at a
+// time with the vector extensions of GCC and Clang (SIMD on every target they
+// support); only the group that holds a CR is searched one by one.
 const char16_t* FindCr(const char16_t* begin, const char16_t* end) {
-  // Whole blocks are tested without an early exit so that the compiler can
-  // vectorise the test; a block that holds a CR is then searched one by one.
-  constexpr size_t kBlock = 16;
+  using Lanes = uint16_t __attribute__((vector_size(16)));
+  using LaneMask = int16_t __attribute__((vector_size(16)));
+  constexpr size_t kLanes = 8;
   const char16_t* p = begin;
-  while (static_cast<size_t>(end - p) >= kBlock) {
-    bool any = false;
-    for (size_t k = 0; k < kBlock; ++k) any |= (p[k] == kCr);
-    if (any) break;
-    p += kBlock;
+  while (static_cast<size_t>(end - p) >= kLanes) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    const LaneMask m = v == kCr;
+    uint64_t w[2];
+    std::memcpy(w, &m, sizeof w);
+    if ((w[0] | w[1]) != 0) break;
+    p += kLanes;
   }
   return std::find(p, end, kCr);
 }

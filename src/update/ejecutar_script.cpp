@@ -80,10 +80,11 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
         builder.reset();
         line = std::u16string();
 
-        proc.At(90);  // statements 90 to 170: the nine replacements, in one pass
-        NormaliseSeparators(&texto);
-        proc.At(180);
-        const std::vector<std::u16string_view> piezas = SplitAtSeparators(texto);
+        // Statements 90 to 170 normalise the separators and 180 cuts the
+        // text at them; both are done in one pass that leaves the text as it
+        // is and returns the pieces as views into it.
+        proc.At(90);
+        const std::vector<std::u16string_view> piezas = CutIntoPieces(texto);
         proc.At(200);
         if (piezas.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
           throw NumberedError(kErrOverflow);

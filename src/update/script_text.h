@@ -13,23 +13,23 @@ namespace corvalen {
 // The separator that cuts a script into pieces: CR, LF, "GO".
 inline constexpr std::u16string_view kSeparator = u"\r\nGO";
 
-// Normalises the separators of `text` in place, with the result of these
-// replacements applied one after the other, each to every occurrence
-// (case-sensitive, scanning from the start):
-//    CR "go" / CR "Go" / CR "gO"            -> CR LF "GO"
-//    LF "go" / LF "Go" / LF "gO"            -> CR LF "GO"
-//    CR LF "go" / CR LF "Go" / CR LF "gO"   -> CR LF "GO"
-// and then: LF "GO" whose LF does not follow a CR -> CR LF "GO", so that a
-// file with LF line ends is cut at its "GO" lines as at its "go" lines. A
-// CR LF "GO" is never changed. Done in one pass (see script_text.cpp for why
-// it equals the sequence); the text is copied only when something changes.
-void NormaliseSeparators(std::u16string* text);
-
-// The stretches of `text` between occurrences of kSeparator, which are
-// removed; whatever followed "GO" on its line heads the next piece. A text
-// without a separator is one piece, the empty text none. The views point
-// into `text`.
-std::vector<std::u16string_view> SplitAtSeparators(std::u16string_view text);
+// The pieces of a script text, as these two steps give them:
+//
+// 1. Normalising the separators: these replacements applied one after the
+//    other, each to every occurrence (case-sensitive, scanning from the start):
+//      CR "go" / CR "Go" / CR "gO"            -> CR LF "GO"
+//      LF "go" / LF "Go" / LF "gO"            -> CR LF "GO"
+//      CR LF "go" / CR LF "Go" / CR LF "gO"   -> CR LF "GO"
+//    and then LF "GO" whose LF does not follow a CR -> CR LF "GO", so that a
+//    file with LF line ends is cut at its "GO" lines as at its "go" lines. A
+//    CR LF "GO" is never changed.
+// 2. Cutting the result at every kSeparator, which is removed; whatever
+//    followed "GO" on its line heads the next piece. A text without a
+//    separator is one piece, the empty text none.
+//
+// Done in one pass without building the normalised text (see
+// script_text.cpp for why that is the same): the views point into `text`.
+std::vector<std::u16string_view> CutIntoPieces(std::u16string_view text);
 
 // Whether `piece`, converted to upper case (the simple one-to-one mapping of
 // each code unit), contains "CREATE" or "ALTER", and also "PROCEDURE" or

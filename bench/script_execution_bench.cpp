@@ -1,0 +1,218 @@
+// Throughput and peak memory of EjecutarScript on large generated scripts:
+// reading and decoding (Windows-1252), the string builder, normalising the
+// separators, cutting into pieces, the look-ahead and grouping. The database
+// and the window do nothing, so what is measured is the function's own work.
+//
+// Each script has lines of about 50 bytes with accented letters, a GO line
+// after every 9 statement lines, and a CREATE PROCEDURE piece every 500
+// pieces. Reported: input MB/s, peak resident memory of the call (MB) and its
+// ratio to the file's size.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "platform/ansi_file.h"
+#include "platform/utf.h"
+#include "update/mod_main.h"
+#include "update/run_window.h"
+#include "update/script_text.h"
+
+namespace corvalen {
+namespace {
+
+namespace fs = std::filesystem;
+
+class NullConnection : public Connection {
+ public:
+  int32_t BeginTrans() override { return 1; }
+  void CommitTrans() override {}
+  void RollbackTrans() override {}
+  void Execute(const std::u16string& text) override { bytes_sent += text.size(); }
+  size_t bytes_sent = 0;
+};
+
+class NullWindow : public RunWindow {
+ public:
+  void ListClear() override {}
+  void ListAddItem(const std::u16string&) override {}
+  int32_t ListCount() const override { return 1; }
+  std::u16string ListItem(int16_t) const override { return std::u16string(); }
+  void SetListItem(int16_t, const std::u16string&) override {}
+  void SetListIndex(int16_t) override {}
+  void SetStatusPrgCaption(const std::u16string&) override {}
+  void SetStatusCaption(const std::u16string&) override {}
+  void SetProgressMax(float) override {}
+  void SetProgressValue(float) override {}
+  void MessageBox(const std::u16string& text, const std::u16string&, MessageIcon) override {
+    std::fprintf(stderr, "%s\n", Utf16ToUtf8(text).c_str());
+  }
+  void ClipboardClear() override {}
+  void ClipboardSetText(const std::u16string&) override {}
+  void DoEvents() override {}
+  void Pause(int32_t) override {}
+  [[noreturn]] void EndProgram(EndReason reason) override { throw ProgramEnded{reason}; }
+};
+
+// Writes a script of about `megabytes` MiB; `separator` is the GO line's text.
+void WriteScript(const fs::path& path, int64_t megabytes, const std::string& separator) {
+  const int64_t target = megabytes << 20;
+  std::ofstream out(path, std::ios::binary);
+  std::string buffer;
+  int64_t written = 0;
+  for (int64_t piece = 0; written < target; ++piece) {
+    if (piece % 500 == 499) {
+      buffer += "CREATE PROCEDURE dbo.proc_" + std::to_string(piece) + " AS\r\nBEGIN\r\n";
+      for (int k = 0; k < 6; ++k) buffer += "  UPDATE cuentas SET saldo = saldo + 1 WHERE id = 7;\r\n";
+      buffer += "END\r\n";
+    } else {
+      for (int k = 0; k < 9; ++k) {
+        // 1252 bytes: e9 = é, f1 = ñ, 80 = €.
+        buffer += "INSERT INTO clientes VALUES (" + std::to_string(piece * 10 + k) +
+                  ", 'Pe\xf1" "alosa Jos\xe9', 12.5, '\x80');\r\n";
+      }
+    }
+    buffer += separator + "\r\n";
+    if (buffer.size() > (1 << 20)) {
+      out << buffer;
+      written += static_cast<int64_t>(buffer.size());
+      buffer.clear();
+    }
+  }
+  out << buffer;
+}
+
+// Scripts are generated once per size and separator and removed at exit.
+const fs::path& Script(int64_t megabytes, const std::string& separator) {
+  struct Files {
+    std::map<std::string, fs::path> paths;
+    ~Files() {
+      for (auto& entry : paths) {
+        std::error_code ec;
+        fs::remove(entry.second, ec);
+      }
+    }
+  };
+  static Files files;
+  const std::string key = std::to_string(megabytes) + separator;
+  auto it = files.paths.find(key);
+  if (it == files.paths.end()) {
+    fs::path path = fs::temp_directory_path() /
+                    ("corvalen-bench-" + std::to_string(getpid()) + "-" + key + ".sql");
+    WriteScript(path, megabytes, separator);
+    it = files.paths.emplace(key, path).first;
+  }
+  return it->second;
+}
+
+// Peak resident set since the last reset, in bytes (Linux).
+void ResetPeakResident() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+int64_t PeakResident() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    if (key == "VmHWM:") {
+      int64_t kilobytes = 0;
+      status >> kilobytes;
+      return kilobytes * 1024;
+    }
+    std::string rest;
+    std::getline(status, rest);
+  }
+  return 0;
+}
+
+void BM_EjecutarScript(benchmark::State& state) {
+  const int64_t megabytes = state.range(0);
+  const std::string separator = state.range(1) == 0 ? "GO" : "go";
+  const fs::path& path = Script(megabytes, separator);
+  const int64_t file_size = static_cast<int64_t>(fs::file_size(path));
+  const std::u16string ruta = Utf8ToUtf16(path.string());
+
+  NullWindow window;
+  int64_t peak = 0;
+  size_t sent = 0;
+  for (auto _ : state) {
+    ModMain module(window, nullptr);
+    auto connection = std::make_shared<NullConnection>();
+    module.oConexion = connection;
+    ResetPeakResident();
+    const int64_t before = PeakResident();
+    bool ok = module.EjecutarScript(ruta, 0);
+    benchmark::DoNotOptimize(ok);
+    peak = std::max(peak, PeakResident() - before);
+    sent = connection->bytes_sent;
+  }
+  state.SetBytesProcessed(state.iterations() * file_size);
+  state.counters["file_MB"] = static_cast<double>(file_size) / (1 << 20);
+  state.counters["peak_MB"] = static_cast<double>(peak) / (1 << 20);
+  state.counters["peak_per_file"] = static_cast<double>(peak) / static_cast<double>(file_size);
+  state.counters["sent_MB"] = static_cast<double>(sent * 2) / (1 << 20);
+}
+
+// {size in MiB, 0 = "GO" separators, 1 = "go" separators (every one replaced)}
+BENCHMARK(BM_EjecutarScript)
+    ->Args({10, 0})
+    ->Args({100, 0})
+    ->Args({100, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// The same steps without the string builder and its copy: the lines go into
+// one text buffer that is reused between iterations, so this shows what the
+// reading, decoding, cutting, look-ahead and grouping cost on their own.
+void BM_ReadCutAndGroupWithoutBuilder(benchmark::State& state) {
+  const int64_t megabytes = state.range(0);
+  const fs::path& path = Script(megabytes, "GO");
+  const int64_t file_size = static_cast<int64_t>(fs::file_size(path));
+  const std::u16string ruta = Utf8ToUtf16(path.string());
+  // Room for the whole text, touched once before the timing starts.
+  std::u16string texto(static_cast<size_t>(file_size) + (1 << 20), u' ');
+  std::u16string sql;
+  for (auto _ : state) {
+    texto.clear();
+    LineInput file(ruta);
+    std::u16string line;
+    while (!file.AtEnd()) {
+      file.ReadLine(&line);
+      texto += line;
+      texto += u"\r\n";
+    }
+    const std::vector<std::u16string_view> piezas = CutIntoPieces(texto);
+    const int32_t ultima = static_cast<int32_t>(piezas.size()) - 2;
+    int32_t contador = 0;
+    size_t sent = 0;
+    for (int32_t i = 0; i <= ultima; ++i) {
+      if (i + 1 <= ultima && CreatesRoutine(piezas[static_cast<size_t>(i) + 1])) contador = 20;
+      sql += piezas[static_cast<size_t>(i)];
+      sql += u"\r\n";
+      if (++contador > 20) {
+        sent += sql.size();
+        contador = 0;
+        sql.clear();
+      }
+    }
+    benchmark::DoNotOptimize(sent);
+  }
+  state.SetBytesProcessed(state.iterations() * file_size);
+}
+
+BENCHMARK(BM_ReadCutAndGroupWithoutBuilder)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+}  // namespace
+}  // namespace corvalen
+
+BENCHMARK_MAIN();
