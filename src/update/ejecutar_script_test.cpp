@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -8,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "db/odbc_connection.h"
+#include "db/sqlite_connection.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 #include "tests/fakes/recording_connection.h"
@@ -352,6 +356,129 @@ TEST_F(EjecutarScriptLargeTest, AFailureBeyond32767ShowsTheFullIndex) {
   EXPECT_NE(window_.boxes[0].text.find(u" - Linea: 40000\r\nSELECT 39984\r\n"), std::u16string::npos);
   EXPECT_EQ(outcome.ended, std::optional<EndReason>(EndReason::kScriptFailed));
 }
+
+
+// ---- Real databases ----
+
+// Passes every call on to a real connection and keeps the Execute texts that
+// completed.
+class TappedConnection : public Connection {
+ public:
+  explicit TappedConnection(std::shared_ptr<Connection> inner) : inner_(std::move(inner)) {}
+  int32_t BeginTrans() override { return inner_->BeginTrans(); }
+  void CommitTrans() override { inner_->CommitTrans(); }
+  void RollbackTrans() override { inner_->RollbackTrans(); }
+  void Execute(const std::u16string& text) override {
+    ++calls;
+    inner_->Execute(text);
+    completed.push_back(text);
+  }
+  int calls = 0;
+  Texts completed;
+
+ private:
+  std::shared_ptr<Connection> inner_;
+};
+
+// The same scripts through native SQLite and through PostgreSQL over ODBC
+// (skipped when CORVALEN_TEST_PG_CONN is not set).
+class EjecutarScriptDatabaseTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    const std::string tag = std::to_string(getpid()) + "_" + std::to_string(rd() % 100000);
+    if (GetParam() == "sqlite") {
+      file_ = fs::temp_directory_path() / ("corvalen-script-" + tag + ".db");
+      std::ofstream(file_).flush();  // an empty file is an empty database
+      inner_ = OpenSqliteConnection(Utf8ToUtf16(file_.string()), SqliteOptions{});
+    } else {
+      const char* conn = std::getenv("CORVALEN_TEST_PG_CONN");
+      if (conn == nullptr) GTEST_SKIP() << "CORVALEN_TEST_PG_CONN is not set";
+      inner_ = OpenOdbcConnection(Utf8ToUtf16(conn), OdbcOptions{});
+      // A schema of this test's own, so that runs in parallel never meet.
+      schema_ = u"corvalen_script_" + Utf8ToUtf16(tag);
+      inner_->Execute(u"CREATE SCHEMA " + schema_ + u"; SET search_path TO " + schema_);
+    }
+    inner_->Execute(u"CREATE TABLE corvalen_filas (n INTEGER)");
+    connection_ = std::make_shared<TappedConnection>(inner_);
+    module_.oConexion = connection_;
+    window_.lines = {u"NCM_bd.sql"};
+  }
+  void TearDown() override {
+    module_.oConexion.reset();
+    connection_.reset();
+    if (inner_ && !schema_.empty()) inner_->Execute(u"DROP SCHEMA " + schema_ + u" CASCADE");
+    inner_.reset();
+    std::error_code ec;
+    if (!file_.empty()) fs::remove(file_, ec);
+  }
+
+  // Whether corvalen_filas holds `rows` rows, asked with statements that both
+  // databases run: a CHECK constraint fails unless the count is right.
+  bool HasRows(int rows) {
+    try {
+      inner_->Execute(
+          u"CREATE TEMP TABLE corvalen_check (ok INTEGER CHECK (ok = 1));\r\n"
+          u"INSERT INTO corvalen_check SELECT CASE WHEN (SELECT count(*) FROM corvalen_filas) = " +
+          ToDecimal(rows) + u" THEN 1 ELSE 0 END;");
+    } catch (const NumberedError&) {
+      // PostgreSQL undoes the whole text, SQLite keeps the table.
+      inner_->Execute(u"DROP TABLE IF EXISTS corvalen_check");
+      return false;
+    }
+    inner_->Execute(u"DROP TABLE corvalen_check");
+    return true;
+  }
+
+  RecordingWindow window_;
+  ModMain module_{window_, nullptr};
+  std::shared_ptr<Connection> inner_;
+  std::shared_ptr<TappedConnection> connection_;
+  fs::path file_;
+  std::u16string schema_;
+};
+
+TEST_P(EjecutarScriptDatabaseTest, AFailingLaterGroupUndoesTheEarlierGroups) {
+  const std::u16string path = ScriptPath("bd_falla_tarde.sql");
+  connection_->BeginTrans();
+  std::optional<EndReason> ended;
+  try {
+    module_.EjecutarScript(path, 0);
+  } catch (const ProgramEnded& end) {
+    ended = end.reason;
+  }
+  EXPECT_EQ(ended, std::optional<EndReason>(EndReason::kScriptFailed));
+  // The first group (pieces 0 to 20) ran; the second (21 and 22) failed.
+  ASSERT_EQ(connection_->calls, 2);
+  ASSERT_EQ(connection_->completed.size(), 1u);
+  EXPECT_NE(connection_->completed[0].find(u"VALUES (20);"), std::u16string::npos);
+  // Everything the script did is gone.
+  EXPECT_TRUE(HasRows(0));
+  EXPECT_FALSE(HasRows(21));
+
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  const std::u16string& text = window_.boxes[0].text;
+  const std::u16string group = u"\r\nINSERT INTO corvalen_filas (n) VALUES (21);\r\n"
+                               u"\r\nINSERT INTO corvalen_no_existe (n) VALUES (1);\r\n";
+  const std::u16string tail = u" Actualizaci\u00F3n Cancelada. Script: " + path + u" - Linea: 23" + group;
+  ASSERT_GE(text.size(), tail.size());
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+  EXPECT_NE(text.find(u"corvalen_no_existe"), std::u16string::npos) << "the database's own text";
+  EXPECT_EQ(window_.clipboard, group);
+}
+
+TEST_P(EjecutarScriptDatabaseTest, ACommittedScriptKeepsItsRows) {
+  connection_->BeginTrans();
+  EXPECT_TRUE(module_.EjecutarScript(ScriptPath("bd_correcto.sql"), 0));
+  connection_->CommitTrans();
+  EXPECT_EQ(connection_->completed.size(), 2u);  // pieces 0 to 20, then 21
+  EXPECT_TRUE(HasRows(22));
+  EXPECT_EQ(window_.lines[0], u"NCM_bd.sql\u2022\u2022\u2022\u2022");
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, EjecutarScriptDatabaseTest,
+                         ::testing::Values("sqlite", "postgres"),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace corvalen
