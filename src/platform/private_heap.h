@@ -13,6 +13,12 @@ namespace corvalen {
 // The platform's memory page size in bytes; 0 when it cannot be obtained.
 int64_t SystemPageSize();
 
+// Advises the system that the fresh memory at [data, data + bytes) is about
+// to be filled as a whole, so that it may back it with large pages: faulting
+// large texts in page by page costs more than copying them. Advice only: it
+// changes no content and failing is harmless. Small ranges are left alone.
+void AdviseLargeBuffer(void* data, size_t bytes);
+
 // Not thread-safe: one thread per heap, nothing locks.
 class PrivateHeap {
  public:

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <new>
 
@@ -16,6 +17,17 @@ namespace corvalen {
 int64_t SystemPageSize() {
   long size = sysconf(_SC_PAGESIZE);
   return size > 0 ? static_cast<int64_t>(size) : 0;
+}
+
+void AdviseLargeBuffer(void* data, size_t bytes) {
+  // Only ranges that can hold a whole 2 MiB large page are worth advising.
+  constexpr size_t kLargePage = size_t{2} << 20;
+  const size_t page = static_cast<size_t>(SystemPageSize() > 0 ? SystemPageSize() : 4096);
+  auto start = reinterpret_cast<uintptr_t>(data);
+  uintptr_t aligned = (start + page - 1) / page * page;
+  if (data == nullptr || bytes < kLargePage + (aligned - start)) return;
+  madvise(reinterpret_cast<void*>(aligned), (bytes - (aligned - start)) / page * page,
+          MADV_HUGEPAGE);
 }
 
 struct PrivateHeap::Block {
@@ -80,6 +92,7 @@ void* PrivateHeap::Allocate(size_t size) {
   void* base = mmap(nullptr, map_size, PROT_READ | PROT_WRITE,
                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (base == MAP_FAILED) return nullptr;
+  AdviseLargeBuffer(base, map_size);
   Block* b = static_cast<Block*>(base);
   b->prev = nullptr;
   b->next = blocks_;
@@ -102,6 +115,7 @@ void* PrivateHeap::Reallocate(void* block, size_t size) {
     if (moved == MAP_FAILED) return nullptr;  // the old mapping stays intact
     b = static_cast<Block*>(moved);
     b->map_size = map_size;
+    AdviseLargeBuffer(b, map_size);
     if (b->prev != nullptr) b->prev->next = b; else blocks_ = b;
     if (b->next != nullptr) b->next->prev = b;
   }

@@ -136,7 +136,14 @@ std::u16string_view Detach(std::u16string_view str, const char16_t* block,
 
 std::u16string clsStringBuilder::ToString() const {
   if (byte_length_ == 0) return std::u16string();
-  return std::u16string(buffer_, static_cast<size_t>(byte_length_ / 2));
+  const auto n = static_cast<size_t>(byte_length_ / 2);
+  std::u16string text;
+  // The copy of a large text goes to fresh memory: let the system back it
+  // with large pages before it is written (see AdviseLargeBuffer).
+  text.reserve(n);
+  AdviseLargeBuffer(text.data(), (text.capacity() + 1) * sizeof(char16_t));
+  text.assign(buffer_, n);
+  return text;
 }
 
 void clsStringBuilder::StringData(std::u16string_view str) {
