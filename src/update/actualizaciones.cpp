@@ -1,4 +1,5 @@
 // EjecutarActualizaciones: the whole update run.
+#include <array>
 #include <set>
 
 #include "platform/path.h"
@@ -38,11 +39,17 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
         // after a failed attempt, so no transaction is begun on it then.
         bool conexion_vigente = false;
 
+        // The box, the line's outcome and the flag; `statements` are the
+        // numbers of these three steps on the path that failed.
         auto connection_failed = [&](const std::u16string& entidad, int32_t line_index,
-                                     const std::u16string& archivo) {
+                                     const std::u16string& archivo,
+                                     std::array<int32_t, 3> statements) {
+          proc.At(statements[0]);
           MainWindow().MessageBox(ConnectionFailureText(entidad, archivo), VersionTitle(),
                                   MessageIcon::kCritical);
+          proc.At(statements[1]);
           AppendToListLine(frm, line_index, kOutcomeError);
+          proc.At(statements[2]);
           HuboErrores = kTrue;
           entidades_fallidas.insert(entidad);
           conexion_vigente = false;
@@ -79,8 +86,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
             EntidadActual = Categoria;
             proc.At(90);
             if (!EstablecerEntidad(Categoria)) {
-              proc.At(100);
-              connection_failed(EntidadActual, linea, entry.Archivo);
+              connection_failed(EntidadActual, linea, entry.Archivo, {100, 110, 120});
             } else {
               conexion_vigente = true;
               proc.At(130);
@@ -118,7 +124,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
               if (conexion_vigente) Required(oConexion).CommitTrans();
               proc.At(300);
               if (!EstablecerEntidad(Categoria)) {
-                connection_failed(Categoria, linea, entry.Archivo);
+                connection_failed(Categoria, linea, entry.Archivo, {300, 300, 300});
               } else {
                 conexion_vigente = true;
                 proc.At(310);
@@ -150,6 +156,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           MainWindow().SetStatusCaption(kCaptionErrors);
           return;
         }
+        proc.At(420);
         MainWindow().SetStatusCaption(kCaptionCompleted);
         MainWindow().DoEvents();
         MainWindow().Pause(kClosingPauseMs);
