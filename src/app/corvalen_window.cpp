@@ -22,6 +22,7 @@
 #include "app/resume_next.h"
 #include "platform/path.h"
 #include "platform/version_info.h"
+#include "update/exit_codes.h"
 #include "update/procedure.h"
 
 namespace corvalen {
@@ -75,22 +76,6 @@ int ToBar(float value) {
 }
 
 }  // namespace
-
-int WindowExitCode(EndReason reason, bool hubo_errores) {
-  switch (reason) {
-    case EndReason::kCompleted:
-      return 0;
-    case EndReason::kEscape:
-      return hubo_errores ? 1 : 0;
-    case EndReason::kScriptFailed:
-      return 2;
-    case EndReason::kAccessTag:
-      return 3;
-    case EndReason::kFailure:
-      return 4;
-  }
-  return 4;
-}
 
 Corvalen::Corvalen(ComponentFactory crear_componente, CorvalenOptions options)
     : module_(*this, std::move(crear_componente)), options_(std::move(options)) {
@@ -269,7 +254,7 @@ void Corvalen::EndNow(EndReason reason) {
   ended_ = true;
   running_ = false;
   escape_pending_ = false;
-  exit_code_ = WindowExitCode(reason, module_.HuboErrores == kTrue);
+  exit_code_ = ExitCodeFor(reason, module_.HuboErrores == kTrue);
   module_.ReleaseObjects();
   QCoreApplication::exit(*exit_code_);
 }

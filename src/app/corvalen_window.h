@@ -49,11 +49,6 @@ struct CorvalenOptions {
   UpdateRun run;
 };
 
-// The exit code of the window program for an ending: 0 completed, 1 run
-// finished with errors (Esc), 2 script failed, 3 "ACCESS" tag, 4 other
-// reported failure. Esc after a run without errors gives 0.
-int WindowExitCode(EndReason reason, bool hubo_errores);
-
 class Corvalen : public QWidget, public RunWindow {
   Q_OBJECT
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "console/exit_codes.h"
+#include "update/exit_codes.h"
 #include "platform/numbered_error.h"
 
 namespace corvalen {
@@ -78,10 +78,12 @@ TEST_F(ConsoleWindowTest, RefusesWhatTheWindowWouldRefuse) {
 }
 
 TEST(ExitCodesTest, OneCodePerWayOfEnding) {
-  EXPECT_EQ(ExitCodeFor(EndReason::kCompleted), 0);
-  EXPECT_EQ(ExitCodeFor(EndReason::kScriptFailed), 2);
-  EXPECT_EQ(ExitCodeFor(EndReason::kAccessTag), 3);
-  EXPECT_EQ(ExitCodeFor(EndReason::kFailure), 4);
+  EXPECT_EQ(ExitCodeFor(EndReason::kCompleted, false), 0);
+  EXPECT_EQ(ExitCodeFor(EndReason::kEscape, true), 1);
+  EXPECT_EQ(ExitCodeFor(EndReason::kEscape, false), 0);
+  EXPECT_EQ(ExitCodeFor(EndReason::kScriptFailed, false), 2);
+  EXPECT_EQ(ExitCodeFor(EndReason::kAccessTag, false), 3);
+  EXPECT_EQ(ExitCodeFor(EndReason::kFailure, true), 4);
 }
 
 }  // namespace

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "console/console_window.h"
-#include "console/exit_codes.h"
 #include "db/qv_main.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/utf.h"
 #include "platform/version_info.h"
+#include "update/exit_codes.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
 
@@ -83,7 +83,7 @@ int Run(int argc, char** argv) {
     // Give up every object first: an open transaction is rolled back, never committed.
     module.ReleaseObjects();
     window.FinishAbruptEnd(end.reason);
-    return ExitCodeFor(end.reason);
+    return ExitCodeFor(end.reason, module.HuboErrores == kTrue);
   }
 }
 

@@ -1,6 +1,6 @@
-// Exit codes of corvalensql-cli.
-#ifndef CORVALEN_CONSOLE_EXIT_CODES_H_
-#define CORVALEN_CONSOLE_EXIT_CODES_H_
+// Exit codes of the two programs, the window and the console one.
+#ifndef CORVALEN_UPDATE_EXIT_CODES_H_
+#define CORVALEN_UPDATE_EXIT_CODES_H_
 
 #include "update/run_window.h"
 
@@ -11,12 +11,14 @@ inline constexpr int kExitWithErrors = 1;    // an entity could not be connected
 inline constexpr int kExitScriptFailed = 2;  // a script failed and was rolled back
 inline constexpr int kExitAccessTag = 3;     // the data-access component reported "ACCESS"
 inline constexpr int kExitFailure = 4;       // another reported failure ended the run
-inline constexpr int kExitUsage = 64;        // bad command line
+inline constexpr int kExitUsage = 64;        // bad command line (console program)
 
-inline int ExitCodeFor(EndReason reason) {
+// The exit code for the way the program ended. Esc ends only a run that
+// finished with errors, so it gives 1 then and 0 otherwise.
+inline int ExitCodeFor(EndReason reason, bool hubo_errores) {
   switch (reason) {
     case EndReason::kCompleted: return kExitCompleted;
-    case EndReason::kEscape: return kExitWithErrors;
+    case EndReason::kEscape: return hubo_errores ? kExitWithErrors : kExitCompleted;
     case EndReason::kScriptFailed: return kExitScriptFailed;
     case EndReason::kAccessTag: return kExitAccessTag;
     case EndReason::kFailure: return kExitFailure;
@@ -26,4 +28,4 @@ inline int ExitCodeFor(EndReason reason) {
 
 }  // namespace corvalen
 
-#endif  // CORVALEN_CONSOLE_EXIT_CODES_H_
+#endif  // CORVALEN_UPDATE_EXIT_CODES_H_
