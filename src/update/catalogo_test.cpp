@@ -123,6 +123,19 @@ TEST_F(CatalogoTest, UnreadableFolderIsReportedAtStatement10AndEndsTheProgram) {
   EXPECT_EQ(window_.boxes[0].icon, MessageIcon::kExclamation);
 }
 
+TEST_F(CatalogoTest, AFolderThatCannotBeOpenedIsReportedEvenForRoot) {
+  // A symbolic link that points at itself cannot be opened by anyone.
+  fs::create_symlink(dir_ / "loop", dir_ / "loop");
+  module_.CarpetaScripts = Utf8ToUtf16((dir_ / "loop").string());
+  EXPECT_THROW(module_.ObtenerListadoSql(), ProgramEnded);
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  EXPECT_EQ(window_.boxes[0].text.rfind(u"Bad file name or number"), 0u);
+  EXPECT_NE(window_.boxes[0].text.find(
+                u"\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10"),
+            std::u16string::npos);
+  EXPECT_EQ(module_.UpperBound(), 0);
+}
+
 TEST_F(CatalogoTest, AFileInANestedFolderIsNotTaken) {
   fs::create_directory(dir_ / "old");
   std::ofstream(dir_ / "old" / "NCM_1.sql") << "x";
