@@ -26,10 +26,15 @@ sleep 1
 printf 'clipboard=%s\n' "$(timeout 5 xclip -o -selection clipboard 2>/dev/null | tr -d '\r')"
 kill "$manager" 2>/dev/null
 SESSION
-output=$(timeout 120 xvfb-run -a dbus-run-session -- bash "$work/session.sh" "$probe" "$work" 2>/dev/null)
+expected=$'clipboard=CREATE TABLE parcial (x INTEGER);\n\nINSERT INTO no_existe VALUES (1);'
+# The clipboard manager takes a moment to start on a loaded machine: one
+# more try before calling it a failure.
+for attempt in 1 2; do
+  output=$(timeout 120 xvfb-run -a dbus-run-session -- bash "$work/session.sh" "$probe" "$work" 2>/dev/null)
+  [[ "$output" == *"$expected"* ]] && break
+done
 echo "$output"
 
-expected=$'clipboard=CREATE TABLE parcial (x INTEGER);\n\nINSERT INTO no_existe VALUES (1);'
 grep -qx 'exit=2' <<<"$output" || { echo "FAIL: the program did not end as after a failed script"; exit 1; }
 [ "$(sqlite3 "$work/ncm.db" "SELECT count(*) FROM sqlite_master WHERE name = 'parcial'")" = 0 ] ||
   { echo "FAIL: the failed script's work was committed"; exit 1; }
