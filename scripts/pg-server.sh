@@ -49,7 +49,8 @@ pg_start() {
     PG_PORT=$(_pg_free_port)
     if _pg_run "$bin/pg_ctl" -D "$PG_DIR/data" -l "$PG_DIR/server.log" -w -t 30 \
         -o "-p $PG_PORT -k $PG_DIR -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null; then
-      export CORVALEN_TEST_PG_CONN="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$PG_PORT;Database=postgres;Uid=postgres;Pwd=;"
+      # CommLog and Debug off: the driver would leave a log file per process in /tmp.
+      export CORVALEN_TEST_PG_CONN="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$PG_PORT;Database=postgres;Uid=postgres;Pwd=;CommLog=0;Debug=0;"
       export CORVALEN_TEST_PG_PORT=$PG_PORT
       echo "PostgreSQL test server on 127.0.0.1:$PG_PORT"
       return 0
