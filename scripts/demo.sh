@@ -4,21 +4,31 @@
 # program, the scripts of examples/demo and a Marvento/quorvexconfig.ini that
 # points each entity at its SQLite database; the program runs there as it
 # would at a customer's site, and the databases are shown afterwards.
+#
+#   ./scripts/demo.sh            the console program
+#   ./scripts/demo.sh --window   the window program on the same folder (needs a display)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 ./scripts/install-deps.sh
 
+program=corvalensql-cli
+targets=(corvalensql-cli)
+if [ "${1:-}" = --window ]; then
+  program=corvalensql
+  targets+=(corvalensql)
+fi
+
 jobs=${JOBS:-2}
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs" --target corvalensql-cli
+cmake --build build -j "$jobs" --target "${targets[@]}"
 
 run="$root/demo-run"
 rm -rf "$run"
 mkdir -p "$run/Marvento"
 cp build/src/console/corvalensql-cli "$run/"
-[ -x build/src/app/corvalensql ] && cp build/src/app/corvalensql "$run/"
+if [ "$program" = corvalensql ]; then cp build/src/app/corvalensql "$run/"; fi
 find examples/demo -maxdepth 1 -type f ! -name .gitattributes -exec cp {} "$run/" \;
 cp examples/demo/Marvento/quorvexconfig.ini "$run/Marvento/"
 # The data-access component never creates a database: make the empty ones.
@@ -27,10 +37,10 @@ sqlite3 "$run/Marvento/personal.db" 'PRAGMA user_version = 1;'
 
 echo "== Running the update in $run"
 set +e
-(cd "$run" && ProgramFiles="$run" ./corvalensql-cli)
+(cd "$run" && ProgramFiles="$run" "./$program")
 status=$?
 set -e
-echo "== corvalensql-cli exit code: $status"
+echo "== $program exit code: $status"
 
 echo "== What the scripts changed"
 for db in erp personal; do
