@@ -5,6 +5,8 @@ function(corvalen_add_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # Shared test helpers live under tests/fakes.
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${T_NAME} PRIVATE
     CORVALEN_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60

@@ -30,6 +30,7 @@
 #include "platform/path.h"
 #include "platform/version_info.h"
 #include "tests/fakes/recording_connection.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
@@ -92,21 +93,7 @@ ComponentFactory ThrowingFactory() {
 }
 
 // A scripts folder of its own for each test.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvalen_app_XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempFolder() { std::filesystem::remove_all(path_); }
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(path_ / name) << text;
-  }
-  std::u16string u16() const { return path_.u16string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using TempFolder = corvalen::testing::TempFolder;
 
 struct Box {
   std::u16string text;
@@ -122,7 +109,7 @@ class CorvalenTest : public ::testing::Test {
   // A window on its own scripts folder whose run is `run` (nothing when empty).
   std::unique_ptr<Corvalen> MakeWindow(UpdateRun run = [](ModMain&, RunWindow&) {}) {
     CorvalenOptions options;
-    options.scripts_folder = folder_.u16();
+    options.scripts_folder = folder_.Utf16();
     options.run = std::move(run);
     auto window = std::make_unique<Corvalen>(ThrowingFactory(), std::move(options));
     AnswerBoxes(*window);
@@ -279,7 +266,7 @@ TEST_F(CorvalenTest, ControlsOutsideTheClientAreaAreNeverVisible) {
 
 TEST_F(CorvalenTest, LoadTakesTheFolderEmptiesTheCatalogueAndShowsTheVersion) {
   auto window = MakeWindow();
-  EXPECT_EQ(window->module().CarpetaScripts, folder_.u16());
+  EXPECT_EQ(window->module().CarpetaScripts, folder_.Utf16());
   EXPECT_EQ(window->module().ListadoSql.size(), 1u) << "only the never-used element 0";
   EXPECT_EQ(window->module().Finalizado, kFalse);
   EXPECT_EQ(Control<QLabel>(*window, "Lbl_AppVer")->text(), "v.2.0.16");
@@ -575,8 +562,8 @@ class CorvalenRunTest : public CorvalenTest {
   }
   std::unique_ptr<Corvalen> MakeRunWindow(ComponentFactory factory) {
     CorvalenOptions options;
-    options.scripts_folder = folder_.u16();
-    options.config_path = folder_.u16() + u"/quorvexconfig.ini";
+    options.scripts_folder = folder_.Utf16();
+    options.config_path = folder_.Utf16() + u"/quorvexconfig.ini";
     auto window = std::make_unique<Corvalen>(std::move(factory), std::move(options));
     AnswerBoxes(*window);
     return window;
@@ -584,7 +571,7 @@ class CorvalenRunTest : public CorvalenTest {
   // The number of rows of a query's first column, or -1 when it fails.
   int Count(const char* query) {
     sqlite3* db = nullptr;
-    const std::string file = (std::filesystem::path(folder_.u16()) / "erp.db").string();
+    const std::string file = (std::filesystem::path(folder_.Utf16()) / "erp.db").string();
     int result = -1;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
       sqlite3_stmt* statement = nullptr;

@@ -5,10 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
@@ -36,15 +36,11 @@ class QVMainTest : public ::testing::Test {
   QVMainTest() {
     setenv("CORVALEN_TEST_SECRET", kSecret, 1);
     unsetenv("CORVALEN_TEST_UNDEFINED");
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("corvalen-qv-" + std::to_string(rd()));
     fs::create_directories(dir_ / "data");
   }
   ~QVMainTest() override {
     unsetenv("CORVALEN_TEST_SECRET");
     unsetenv("CORVALEN_TEST_PROVIDER");
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
 
   // A component loaded from `path`.
@@ -56,8 +52,7 @@ class QVMainTest : public ::testing::Test {
   }
   // Writes quorvexconfig.ini into the temporary folder and returns its path.
   std::u16string WriteConfig(const std::string& text) {
-    std::ofstream(dir_ / "quorvexconfig.ini") << text;
-    return Utf8ToUtf16((dir_ / "quorvexconfig.ini").string());
+    return Utf8ToUtf16(folder_.Write("quorvexconfig.ini", text).string());
   }
   // The description of a failure, checked to hold no secret.
   static std::u16string Clean(const NumberedError& error) {
@@ -66,7 +61,8 @@ class QVMainTest : public ::testing::Test {
     return error.description();
   }
 
-  fs::path dir_;
+  corvalen::testing::TempFolder folder_{"corvalen-qv"};
+  fs::path dir_ = folder_.path();
 };
 
 TEST_F(QVMainTest, ReportsEachEntitysTagAsWrittenOrTheDefault) {

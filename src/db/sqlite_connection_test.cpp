@@ -7,11 +7,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <thread>
 
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
@@ -20,16 +20,8 @@ namespace fs = std::filesystem;
 
 class SqliteConnectionTest : public ::testing::Test {
  protected:
-  SqliteConnectionTest() {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("corvalen-sqlite-" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    file_ = dir_ / "ncm.db";
+  SqliteConnectionTest() : dir_(folder_.path()), file_(dir_ / "ncm.db") {
     Raw("CREATE TABLE t(a INTEGER, b TEXT)");
-  }
-  ~SqliteConnectionTest() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
 
   std::shared_ptr<Connection> Open(int busy_ms = 2000) {
@@ -62,6 +54,7 @@ class SqliteConnectionTest : public ::testing::Test {
     return NumberedError(0, u"");
   }
 
+  corvalen::testing::TempFolder folder_{"corvalen-sqlite"};
   fs::path dir_;
   fs::path file_;
 };

@@ -6,12 +6,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
@@ -21,20 +21,10 @@ using Lines = std::vector<std::u16string>;
 
 class LineInputTest : public ::testing::Test {
  protected:
-  LineInputTest() {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("corvalen-ansi-" + std::to_string(rd()));
-    fs::create_directories(dir_);
-  }
-  ~LineInputTest() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, ec);
-    fs::remove_all(dir_, ec);
-  }
+  LineInputTest() : dir_(folder_.path()) {}
 
   std::u16string Write(const std::string& bytes, const std::string& name = "f.sql") {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-    return Utf8ToUtf16((dir_ / name).string());
+    return Utf8ToUtf16(folder_.Write(name, bytes).string());
   }
 
   // Every line of the file, read with the given chunk size.
@@ -64,6 +54,7 @@ class LineInputTest : public ::testing::Test {
     return out;
   }
 
+  corvalen::testing::TempFolder folder_{"corvalen-ansi"};
   fs::path dir_;
 };
 

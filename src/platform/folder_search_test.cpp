@@ -8,39 +8,26 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/utf.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
+// A scripts folder whose files hold a single byte.
+class TempFolder : public testing::TempFolder {
  public:
-  TempFolder() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() / ("corvalen-fs-" + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, ec);
-    fs::remove_all(path_, ec);
-  }
-  void Touch(const std::string& name) const { std::ofstream(path_ / name) << "x"; }
-  const fs::path& path() const { return path_; }
+  void Touch(const std::string& name) const { Write(name, "x"); }
   std::u16string Pattern(const std::u16string& name_pattern) const {
-    return Utf8ToUtf16(path_.string()) + kPathSeparator + name_pattern;
+    return Utf16() + kPathSeparator + name_pattern;
   }
-
- private:
-  fs::path path_;
 };
 
 std::vector<std::string> All(FolderSearch& search, const std::u16string& pattern) {

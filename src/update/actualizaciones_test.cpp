@@ -4,13 +4,13 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "platform/utf.h"
 #include "tests/fakes/recording_connection.h"
 #include "tests/fakes/recording_window.h"
 #include "update/mod_main.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
@@ -36,16 +36,10 @@ class RunTest : public ::testing::Test {
           component->errors = component_errors_;
           return component;
         }) {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("corvalen-run-" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    module_.CarpetaScripts = Utf8ToUtf16(dir_.string());
+    module_.CarpetaScripts = folder_.Utf16();
   }
-  ~RunTest() override { fs::remove_all(dir_); }
 
-  void Script(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
+  void Script(const std::string& name, const std::string& text) { folder_.Write(name, text); }
   std::shared_ptr<RecordingConnection> Entity(const std::u16string& name) {
     auto connection = std::make_shared<RecordingConnection>(Utf16ToUtf8(name), journal_);
     (*entities_)[name].connection = connection;
@@ -80,7 +74,7 @@ class RunTest : public ::testing::Test {
   std::map<std::string, std::u16string> component_errors_;
   int components_created_ = 0;
   ModMain module_;
-  fs::path dir_;
+  testing::TempFolder folder_{"corvalen-run"};
 };
 
 TEST_F(RunTest, EmptyFolderCompletesWithoutConnecting) {

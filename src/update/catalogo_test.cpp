@@ -3,12 +3,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "platform/path.h"
 #include "platform/utf.h"
 #include "tests/fakes/recording_window.h"
 #include "update/mod_main.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
@@ -18,18 +18,10 @@ using testing::RecordingWindow;
 
 class CatalogoTest : public ::testing::Test {
  protected:
-  CatalogoTest() : module_(window_, nullptr) {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("corvalen-cat-" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    module_.CarpetaScripts = Utf8ToUtf16(dir_.string());
+  CatalogoTest() : module_(window_, nullptr), dir_(folder_.path()) {
+    module_.CarpetaScripts = folder_.Utf16();
   }
-  ~CatalogoTest() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, ec);
-    fs::remove_all(dir_, ec);
-  }
-  void Touch(const std::string& name) { std::ofstream(dir_ / name) << "select 1\r\n"; }
+  void Touch(const std::string& name) { folder_.Write(name, "select 1\r\n"); }
   std::vector<std::pair<std::string, std::string>> Entries() const {
     std::vector<std::pair<std::string, std::string>> out;
     for (size_t i = 1; i < module_.ListadoSql.size(); ++i) {
@@ -41,6 +33,7 @@ class CatalogoTest : public ::testing::Test {
 
   RecordingWindow window_;
   ModMain module_;
+  testing::TempFolder folder_{"corvalen-cat"};
   fs::path dir_;
 };
 

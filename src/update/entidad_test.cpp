@@ -9,7 +9,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 
 #include "db/qv_main.h"
@@ -17,6 +16,7 @@
 #include "tests/fakes/recording_connection.h"
 #include "tests/fakes/recording_window.h"
 #include "update/mod_main.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
@@ -240,20 +240,14 @@ TEST_F(EntidadTest, ASecondEntityReleasesTheFirstComponentConnectionAndCommand) 
 // With the real data-access component and its configuration file.
 class EntidadQVMainTest : public ::testing::Test {
  protected:
-  EntidadQVMainTest() : module_(window_, QVMainFactory()) {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("corvalen-ent-" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    module_.ConfigPathOverride = Utf8ToUtf16((dir_ / "quorvexconfig.ini").string());
+  EntidadQVMainTest() : module_(window_, QVMainFactory()), dir_(folder_.path()) {
+    module_.ConfigPathOverride = folder_.Utf16("quorvexconfig.ini");
   }
-  ~EntidadQVMainTest() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  void WriteConfig(const std::string& text) { std::ofstream(dir_ / "quorvexconfig.ini") << text; }
+  void WriteConfig(const std::string& text) { folder_.Write("quorvexconfig.ini", text); }
 
   RecordingWindow window_;
   ModMain module_;
+  corvalen::testing::TempFolder folder_{"corvalen-ent"};
   fs::path dir_;
 };
 

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -23,28 +22,13 @@ std::vector<std::string> CliResult::OutLines() const {
   return lines;
 }
 
-ScriptsFolder::ScriptsFolder() {
-  std::random_device rd;
-  path_ = fs::temp_directory_path() / ("corvalen-e2e-" + std::to_string(rd()));
-  fs::create_directories(path_);
-}
-
-ScriptsFolder::~ScriptsFolder() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-void ScriptsFolder::Write(const std::string& name, const std::string& bytes) const {
-  std::ofstream(path_ / name, std::ios::binary) << bytes;
-}
-
 void ScriptsFolder::CopyFixture(const std::string& fixture, const std::string& name) const {
-  fs::copy_file(fs::path(CORVALEN_TEST_DATA) / fixture, path_ / name,
+  fs::copy_file(fs::path(CORVALEN_TEST_DATA) / fixture, path() / name,
                 fs::copy_options::overwrite_existing);
 }
 
 fs::path ScriptsFolder::NewSqliteDatabase(const std::string& name) const {
-  fs::path file = path_ / name;
+  fs::path file = path() / name;
   SqliteQuery(file, "PRAGMA user_version = 1");
   return file;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/fakes/temp_folder.h"
+
 namespace corvalen::testing {
 
 struct CliResult {
@@ -18,23 +20,13 @@ struct CliResult {
 };
 
 // A temporary scripts folder, removed at the end.
-class ScriptsFolder {
+class ScriptsFolder : public TempFolder {
  public:
-  ScriptsFolder();
-  ScriptsFolder(const ScriptsFolder&) = delete;
-  ScriptsFolder& operator=(const ScriptsFolder&) = delete;
-  ~ScriptsFolder();
-
-  const std::filesystem::path& path() const { return path_; }
-  // Writes a file with exactly these bytes.
-  void Write(const std::string& name, const std::string& bytes) const;
+  ScriptsFolder() : TempFolder("corvalen-e2e") {}
   // Copies a fixture from tests/data.
   void CopyFixture(const std::string& fixture, const std::string& name) const;
   // Creates an empty SQLite database file.
   std::filesystem::path NewSqliteDatabase(const std::string& name) const;
-
- private:
-  std::filesystem::path path_;
 };
 
 // Runs the console program with these arguments (no shell involved).
