@@ -14,19 +14,12 @@
 
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
+#include "tests/fakes/error_of.h"
 
 namespace corvalen {
 namespace {
 
-NumberedError ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const NumberedError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "the call should have failed";
-  return NumberedError(0, u"");
-}
+using corvalen::testing::ErrorOf;
 
 bool Contains(const std::u16string& text, const std::u16string& part) {
   return text.find(part) != std::u16string::npos;

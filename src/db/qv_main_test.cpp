@@ -9,6 +9,7 @@
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 #include "tests/fakes/temp_folder.h"
+#include "tests/fakes/error_of.h"
 
 namespace corvalen {
 namespace {
@@ -21,15 +22,7 @@ std::u16string Fixture(const std::string& name) {
   return Utf8ToUtf16(std::string(CORVALEN_TEST_DATA) + "/config/" + name);
 }
 
-NumberedError ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const NumberedError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "the call should have failed";
-  return NumberedError(0, u"");
-}
+using corvalen::testing::ErrorOf;
 
 class QVMainTest : public ::testing::Test {
  protected:

@@ -12,9 +12,12 @@
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 #include "tests/fakes/temp_folder.h"
+#include "tests/fakes/error_of.h"
 
 namespace corvalen {
 namespace {
+
+using corvalen::testing::ErrorOf;
 
 namespace fs = std::filesystem;
 
@@ -44,15 +47,6 @@ class SqliteConnectionTest : public ::testing::Test {
     return out;
   }
 
-  static NumberedError ErrorOf(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const NumberedError& e) {
-      return e;
-    }
-    ADD_FAILURE() << "the call should have failed";
-    return NumberedError(0, u"");
-  }
 
   corvalen::testing::TempFolder folder_{"corvalen-sqlite"};
   fs::path dir_;
