@@ -33,6 +33,10 @@ class Connection {
   virtual void Execute(const std::u16string& text) = 0;
 };
 
+// What every connection raises for transaction calls out of order.
+inline constexpr char16_t kNoTransactionActive[] = u"No transaction is active.";
+inline constexpr char16_t kTransactionAlreadyActive[] = u"A transaction is already active.";
+
 // Command type "text".
 inline constexpr int32_t kCmdText = 1;
 

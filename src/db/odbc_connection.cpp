@@ -113,7 +113,7 @@ class OdbcConnection : public Connection {
   }
 
   int32_t BeginTrans() override {
-    if (in_transaction_) Fail(u"A transaction is already active.");
+    if (in_transaction_) Fail(kTransactionAlreadyActive);
     SetAutocommit(false);
     in_transaction_ = true;
     return 1;
@@ -171,7 +171,7 @@ class OdbcConnection : public Connection {
   }
 
   void EndTransaction(SQLSMALLINT completion) {
-    if (!in_transaction_) Fail(u"No transaction is active.");
+    if (!in_transaction_) Fail(kNoTransactionActive);
     // A failed commit leaves the transaction open, so that the caller can
     // still roll it back.
     Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion), dbc_);

@@ -52,14 +52,14 @@ class SqliteConnection : public Connection {
   }
 
   int32_t BeginTrans() override {
-    if (in_transaction_) Fail(u"A transaction is already active.");
+    if (in_transaction_) Fail(kTransactionAlreadyActive);
     Execute(u"BEGIN IMMEDIATE");
     in_transaction_ = true;
     return 1;
   }
 
   void CommitTrans() override {
-    if (!in_transaction_) Fail(u"No transaction is active.");
+    if (!in_transaction_) Fail(kNoTransactionActive);
     // When SQLite has already ended the transaction by itself, COMMIT fails
     // with its own message and the transaction stays ours to roll back.
     Execute(u"COMMIT");
@@ -67,7 +67,7 @@ class SqliteConnection : public Connection {
   }
 
   void RollbackTrans() override {
-    if (!in_transaction_) Fail(u"No transaction is active.");
+    if (!in_transaction_) Fail(kNoTransactionActive);
     // Some errors (a full disk, a lock that could not be upgraded) make
     // SQLite roll the transaction back itself; the work is undone either way.
     if (!sqlite3_get_autocommit(db_)) Execute(u"ROLLBACK");

@@ -58,6 +58,20 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           if (!oComando) oComando = std::make_shared<Command>();
           oComando->CommandType = kCmdText;
         };
+        // Runs the script inside the open transaction, commits it, gives the
+        // command up and marks the line; `statements` number these four steps
+        // on the path taken.
+        auto run_and_commit = [&](const std::u16string& ruta, int32_t line_index,
+                                  std::array<int32_t, 4> statements) {
+          proc.At(statements[0]);
+          EjecutarScript(ruta, line_index);
+          proc.At(statements[1]);
+          Required(oConexion).CommitTrans();
+          proc.At(statements[2]);
+          oComando.reset();
+          proc.At(statements[3]);
+          AppendToListLine(frm, line_index, kOutcomeOk);
+        };
 
         proc.At(10);
         ObtenerListadoSql();
@@ -95,28 +109,14 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
               Required(oConexion).BeginTrans();
               proc.At(150);
               prepare_command();
-              proc.At(160);
-              EjecutarScript(RutaScript, linea);
-              proc.At(190);
-              Required(oConexion).CommitTrans();
-              proc.At(200);
-              oComando.reset();
-              proc.At(210);
-              AppendToListLine(frm, linea, kOutcomeOk);
+              run_and_commit(RutaScript, linea, {160, 190, 200, 210});
             }
           } else {
             proc.At(220);
             if (conexion_vigente) Required(oConexion).BeginTrans();
             proc.At(230);
             if (conexion_vigente && Categoria == EntidadActual) {
-              proc.At(240);
-              EjecutarScript(RutaScript, linea);
-              proc.At(260);
-              Required(oConexion).CommitTrans();
-              proc.At(270);
-              oComando.reset();
-              proc.At(280);
-              AppendToListLine(frm, linea, kOutcomeOk);
+              run_and_commit(RutaScript, linea, {240, 260, 270, 280});
             } else {
               // Entity change: close the empty transaction on the previous
               // entity's connection, then connect the new entity.
@@ -133,14 +133,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
                 Required(oConexion).BeginTrans();
                 proc.At(330);
                 prepare_command();
-                proc.At(340);
-                EjecutarScript(RutaScript, linea);
-                proc.At(360);
-                Required(oConexion).CommitTrans();
-                proc.At(370);
-                oComando.reset();
-                proc.At(380);
-                AppendToListLine(frm, linea, kOutcomeOk);
+                run_and_commit(RutaScript, linea, {340, 360, 370, 380});
               }
             }
           }

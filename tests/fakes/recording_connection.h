@@ -46,13 +46,13 @@ class RecordingConnection : public Connection {
   void CommitTrans() override {
     Log("CommitTrans");
     Fail("CommitTrans");
-    if (!in_transaction) throw NumberedError(kErrDatabase, u"No transaction is active.");
+    if (!in_transaction) throw NumberedError(kErrDatabase, kNoTransactionActive);
     in_transaction = false;
   }
   void RollbackTrans() override {
     Log("RollbackTrans");
     Fail("RollbackTrans");
-    if (!in_transaction) throw NumberedError(kErrDatabase, u"No transaction is active.");
+    if (!in_transaction) throw NumberedError(kErrDatabase, kNoTransactionActive);
     in_transaction = false;
   }
   void Execute(const std::u16string& text) override {
