@@ -1,0 +1,31 @@
+# The dependencies of the Windows cross build (cmake/toolchain-mingw-w64.cmake),
+# under the target names the Linux build gets from its packages, so that
+# every target links the same way on both systems. SQLite, inih and
+# GoogleTest come from the prefix that scripts/windows-deps.sh fills; this
+# target has no Qt, ICU or Google Benchmark.
+if(NOT DEFINED CORVALEN_WINDOWS_DEPS)
+  message(FATAL_ERROR "Configure the Windows build with -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake")
+endif()
+
+find_package(SQLite3 REQUIRED)
+find_package(GTest CONFIG REQUIRED)
+
+# ODBC is Windows' own driver manager.
+add_library(PkgConfig::ODBC INTERFACE IMPORTED)
+set_target_properties(PkgConfig::ODBC PROPERTIES INTERFACE_LINK_LIBRARIES odbc32)
+
+# inih, built from Debian's source package when it could be fetched.
+find_library(CORVALEN_INIH_LIBRARY NAMES inih)
+find_path(CORVALEN_INIH_INCLUDE_DIR NAMES ini.h)
+if(CORVALEN_INIH_LIBRARY AND CORVALEN_INIH_INCLUDE_DIR)
+  add_library(PkgConfig::INIH STATIC IMPORTED)
+  set_target_properties(PkgConfig::INIH PROPERTIES
+    IMPORTED_LOCATION "${CORVALEN_INIH_LIBRARY}"
+    INTERFACE_INCLUDE_DIRECTORIES "${CORVALEN_INIH_INCLUDE_DIR}")
+endif()
+
+# CLI11 is header-only; a folder holding only its headers keeps the rest of
+# the build machine's /usr/include out of sight.
+add_library(CLI11::CLI11 INTERFACE IMPORTED)
+set_target_properties(CLI11::CLI11 PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${CORVALEN_WINDOWS_DEPS}/cli11/include")
