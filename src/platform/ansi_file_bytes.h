@@ -9,10 +9,13 @@ namespace corvalen {
 
 class FileBytes {
  public:
-  // Opens `path` for reading. Raises NumberedError: 53 "File not found" when
-  // the file does not exist, 76 "Path not found" when its folder does not,
-  // 75 "Path/File access error" when it cannot be read (no permission, a
-  // folder), 52 "Bad file name or number" with the system's text otherwise.
+  // Opens `path` (a system name as NativeToUtf16 holds it, platform/utf.h)
+  // for reading. Only a regular file opens, and opening never waits. Raises
+  // NumberedError: 53 "File not found" when the file does not exist, 76 "Path
+  // not found" when its folder does not, 75 "Path/File access error" when it
+  // cannot be read (no permission) or is not a regular file (a folder, a FIFO,
+  // a device, a socket), 52 "Bad file name or number" with the system's text
+  // otherwise.
   explicit FileBytes(const std::u16string& path);
   FileBytes(const FileBytes&) = delete;
   FileBytes& operator=(const FileBytes&) = delete;

@@ -34,6 +34,7 @@ NumberedError OpenError(int error_number, const std::string& path) {
     case EACCES:
     case EPERM:
     case EISDIR:
+    case ENXIO:  // a socket
       return NumberedError(kErrPathFileAccess);
     case ENOMEM:
       return NumberedError(kErrOutOfMemory);
@@ -46,17 +47,20 @@ NumberedError OpenError(int error_number, const std::string& path) {
 }  // namespace
 
 FileBytes::FileBytes(const std::u16string& path) {
-  std::string path8 = Utf16ToUtf8(path);
-  if (path8.empty() || path8.find('\0') != std::string::npos) {
+  const std::string native = Utf16ToNative(path);
+  if (native.empty() || native.find('\0') != std::string::npos) {
     throw NumberedError(kErrBadFileName);
   }
+  // O_NONBLOCK: a FIFO put where the script was must not wait for a writer.
   int fd;
   do {
-    fd = open(path8.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw OpenError(errno, path8);
+  if (fd < 0) throw OpenError(errno, native);
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     close(fd);
     throw NumberedError(kErrPathFileAccess);
   }

@@ -1,16 +1,22 @@
 #include "platform/ansi_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unicode/ucnv.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
+#include "tests/fakes/error_of.h"
 #include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
@@ -198,6 +204,24 @@ TEST_F(LineInputTest, OpenFailuresAreNumberedErrors) {
     EXPECT_EQ(denied.number(), 75);
     EXPECT_EQ(denied.description(), u"Path/File access error");
   }
+}
+
+TEST_F(LineInputTest, WhatIsNoLongerARegularFileIsRefusedAtOnce) {
+  // A script replaced by a FIFO after the listing: opening must not wait for
+  // a writer. Should it wait, a writer comes after two seconds, so that the
+  // test fails instead of hanging.
+  const std::string fifo = (dir_ / "NCM_1.sql").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> answered{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 200 && !answered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (int fd = answered ? -1 : open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) close(fd);
+  });
+  const NumberedError error = testing::ErrorOf([&] { LineInput input(Utf8ToUtf16(fifo)); });
+  answered = true;
+  writer.join();
+  EXPECT_EQ(error.number(), 75);
+  EXPECT_EQ(testing::ErrorOf([] { LineInput input(u"/dev/null"); }).number(), 75);
 }
 
 }  // namespace

@@ -40,7 +40,10 @@ bool NtfsNameLess(std::u16string_view a, std::u16string_view b) {
     char16_t x = Upper(a[i]), y = Upper(b[i]);
     if (x != y) return x < y;
   }
-  return a.size() < b.size();
+  if (a.size() != b.size()) return a.size() < b.size();
+  // Equal after upper-casing (possible only where names keep their case):
+  // the raw code units decide, so that the order never depends on the folder.
+  return a < b;
 }
 
 std::u16string FolderSearch::Next() {

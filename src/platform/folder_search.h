@@ -17,6 +17,9 @@ bool WildcardMatch(std::u16string_view pattern, std::u16string_view name);
 
 // Orders names as NTFS lists them: code unit by code unit after conversion to
 // upper case (an ordinal comparison, not a numeric or locale-aware one).
+// Names equal after that conversion, which only a case-sensitive file system
+// can hold together (NCM_a.sql and NCM_A.sql), are ordered on their raw code
+// units, so the order is total: the same names always come in the same order.
 bool NtfsNameLess(std::u16string_view a, std::u16string_view b);
 
 class FolderSearch {
@@ -30,7 +33,9 @@ class FolderSearch {
   // (no folders, devices, sockets, hidden files or subfolders' content).
   // Returns the first name, without the folder, or empty when nothing
   // matches; a folder that does not exist matches nothing. Raises
-  // NumberedError when the folder cannot be read.
+  // NumberedError when the folder cannot be read. The folder and the names
+  // are system names as NativeToUtf16 holds them (platform/utf.h): a name
+  // that is not valid UTF-8 comes back so that it opens the very file listed.
   std::u16string First(const std::u16string& pattern);
   // The next name of the same search, or empty when there are no more.
   std::u16string Next();

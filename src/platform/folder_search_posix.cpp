@@ -37,8 +37,8 @@ std::u16string FolderSearch::First(const std::u16string& pattern) {
   if (folder.empty()) folder = std::u16string(1, kPathSeparator);  // "/NAME*" searches the root
   std::u16string name_pattern = cut == std::u16string::npos ? pattern : pattern.substr(cut + 1);
 
-  std::string folder8 = Utf16ToUtf8(folder);
-  std::unique_ptr<DIR, DirCloser> dir(opendir(folder8.c_str()));
+  const std::string native_folder = Utf16ToNative(folder);
+  std::unique_ptr<DIR, DirCloser> dir(opendir(native_folder.c_str()));
   if (!dir) {
     if (errno == ENOENT || errno == ENOTDIR) return std::u16string();
     throw ReadError(errno);
@@ -52,7 +52,7 @@ std::u16string FolderSearch::First(const std::u16string& pattern) {
       break;
     }
     if (entry->d_name[0] == '.') continue;  // hidden, and "." / ".."
-    std::u16string name = Utf8ToUtf16(entry->d_name);
+    std::u16string name = NativeToUtf16(entry->d_name);
     if (!WildcardMatch(name_pattern, name)) continue;
     struct stat info;
     if (fstatat(dir_fd, entry->d_name, &info, 0) != 0) continue;  // dangling link

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ansi_file_bytes.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/utf.h"
@@ -57,8 +58,10 @@ TEST(NtfsOrderTest, UpperCaseOrdinal) {
   EXPECT_TRUE(NtfsNameLess(u"CATALOGOS_10.sql", u"CATALOGOS_2.sql"));
   EXPECT_TRUE(NtfsNameLess(u"CATALOGOS_b.sql", u"CATALOGOS_C.sql"));
   EXPECT_TRUE(NtfsNameLess(u"CATALOGOS_A.sql", u"CATALOGOS_AB.sql"));
+  // Names equal after upper-casing are ordered on their raw code units.
   EXPECT_FALSE(NtfsNameLess(u"a.sql", u"A.sql"));
-  EXPECT_FALSE(NtfsNameLess(u"A.sql", u"a.sql"));
+  EXPECT_TRUE(NtfsNameLess(u"A.sql", u"a.sql"));
+  EXPECT_FALSE(NtfsNameLess(u"A.sql", u"A.sql"));
   // '_' (0x5F) sorts after the upper-case letters but before lower case would.
   EXPECT_TRUE(NtfsNameLess(u"XZ", u"X_"));
 }
@@ -81,6 +84,36 @@ TEST(FolderSearchTest, TakesOnlyOrdinaryVisibleFilesInOrder) {
                                       "catalogos_b.sql", "CATALOGOS_C.sql"}));
   // After the end, Next keeps answering empty.
   EXPECT_TRUE(search.Next().empty());
+}
+
+TEST(FolderSearchTest, NamesEqualAfterUpperCasingComeInRawOrder) {
+  TempFolder dir;
+  for (const char* name : {"NCM_b.sql", "NCM_A.sql", "NCM_a.sql", "NCM_B.sql", "NCM_c.sql",
+                           "NCM_C.sql", "NCM_D.sql", "NCM_d.sql"}) {
+    dir.Touch(name);
+  }
+  FolderSearch search;
+  EXPECT_EQ(All(search, dir.Pattern(u"NCM_*.sql")),
+            (std::vector<std::string>{"NCM_A.sql", "NCM_a.sql", "NCM_B.sql", "NCM_b.sql",
+                                      "NCM_C.sql", "NCM_c.sql", "NCM_D.sql", "NCM_d.sql"}));
+}
+
+TEST(FolderSearchTest, NamesThatAreNotUtf8ReachTheSystemByteForByte) {
+  TempFolder dir;
+  const std::string scripts = "scripts \xFF";  // the folder's own name is not UTF-8 either
+  fs::create_directory(dir.path() / scripts);
+  dir.Write(scripts + "/CATALOGOS_\xFF.sql", "ff");
+  dir.Write(scripts + "/CATALOGOS_\xFE.sql", "fe");
+  const std::u16string folder = NativeToUtf16((dir.path() / scripts).string());
+  FolderSearch search;
+  std::vector<std::string> found;
+  for (std::u16string n = search.First(folder + u"/CATALOGOS_*.sql"); !n.empty(); n = search.Next()) {
+    FileBytes file(folder + kPathSeparator + n);
+    char content[2];
+    ASSERT_EQ(file.Read(content, sizeof content), 2u);
+    found.push_back(Utf16ToNative(n) + "=" + std::string(content, 2));
+  }
+  EXPECT_EQ(found, (std::vector<std::string>{"CATALOGOS_\xFE.sql=fe", "CATALOGOS_\xFF.sql=ff"}));
 }
 
 TEST(FolderSearchTest, SocketsAreNotFiles) {

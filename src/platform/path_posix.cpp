@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -14,22 +15,27 @@ const char16_t kPathSeparator = u'/';
 
 std::u16string ProgramFolder() {
   std::vector<char> buffer(PATH_MAX + 1);
-  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return std::u16string();
+  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || static_cast<size_t>(n) == buffer.size()) return std::u16string();  // or cut short
   std::string path(buffer.data(), static_cast<size_t>(n));
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return std::u16string();
   if (slash == 0) return u"/";
-  return Utf8ToUtf16(path.substr(0, slash));
+  return NativeToUtf16(path.substr(0, slash));
 }
 
 std::u16string EnvironmentValue(const std::u16string& name) {
-  const char* value = std::getenv(Utf16ToUtf8(name).c_str());
-  return value ? Utf8ToUtf16(value) : std::u16string();
+  const char* value = std::getenv(Utf16ToNative(name).c_str());
+  return value ? NativeToUtf16(value) : std::u16string();
 }
 
 bool EnvironmentHas(const std::u16string& name) {
-  return std::getenv(Utf16ToUtf8(name).c_str()) != nullptr;
+  return std::getenv(Utf16ToNative(name).c_str()) != nullptr;
+}
+
+bool IsFolder(const std::u16string& path) {
+  struct stat info;
+  return !path.empty() && stat(Utf16ToNative(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace corvalen

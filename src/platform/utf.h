@@ -13,6 +13,18 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// File and folder names as the system hands them over (bytes, normally
+// UTF-8) and back. A name need not be valid UTF-8: each byte that is not part
+// of a well-formed sequence becomes the lone surrogate U+DC80 + (byte - 0x80)
+// and turns back into the same byte, so that a name reaches `open` exactly as
+// the folder listed it. Use these, never the two above, for names.
+std::u16string NativeToUtf16(std::string_view bytes);
+std::string Utf16ToNative(std::u16string_view name);
+
+// A name as a person reads it: each byte that NativeToUtf16 could not decode
+// (and any other unpaired surrogate) shown as U+FFFD.
+std::u16string DisplayName(std::u16string_view name);
+
 // The decimal text of a number, as the run's captions and reports write it:
 // no leading zeros, no separators.
 std::u16string ToDecimal(long long value);

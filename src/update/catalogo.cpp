@@ -2,6 +2,7 @@
 #include <array>
 
 #include "platform/folder_search.h"
+#include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/version_info.h"
 #include "update/mod_main.h"
@@ -31,6 +32,9 @@ void ModMain::ObtenerListadoSql() {
           pattern += categoria_familia + u"_*.sql";
 
           proc.At(base + 10);
+          // An unknown folder (ProgramFolder() found none) would make the
+          // pattern "/CATALOGOS_*.sql": never search the root instead.
+          if (CarpetaScripts.empty()) throw NumberedError(kErrPathNotFound);
           std::u16string archivo = search.First(pattern);
           for (;;) {
             proc.At(base + 20);
