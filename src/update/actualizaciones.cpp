@@ -157,11 +157,14 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
         MainWindow().EndProgram(EndReason::kCompleted);
       },
       [&](const NumberedError& error) {
-        // A rollback that fails (no connection, no open transaction) leaves
-        // the run: the caller's handler reports it.
-        Required(oConexion).RollbackTrans();
-        MainWindow().MessageBox(proc.Report(error.description()), VersionTitle(),
-                                MessageIcon::kExclamation);
+        // The failure is reported with its own statement even when there is
+        // nothing to roll back (a BEGIN that met a locked database, a list
+        // index past 16 bits); a failed rollback is added to it.
+        const std::u16string description = WithRollbackOutcome(error.description());
+        Attempt([&] {
+          MainWindow().MessageBox(proc.Report(description), VersionTitle(),
+                                  MessageIcon::kExclamation);
+        });
         MainWindow().EndProgram(EndReason::kFailure);
       });
 }

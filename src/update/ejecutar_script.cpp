@@ -1,7 +1,6 @@
 // EjecutarScript: one script file, cut at GO lines and sent in groups.
 #include <limits>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,23 +18,6 @@ namespace {
 
 constexpr char16_t kMark[] = u"\u2022";  // the progress mark "•"
 constexpr char16_t kFailureTitle[] = u"\u00A1Atencion!";
-// A group is sent as soon as it holds more pieces than this.
-constexpr int32_t kGroupLimit = 20;
-
-// Runs one step of the failure handling. Its own failure is returned rather
-// than raised, so that it can never hide the script's failure nor stop the
-// program from ending; the end of the program passes through.
-template <class Step>
-std::optional<NumberedError> Attempt(Step&& step) {
-  try {
-    step();
-  } catch (const NumberedError&) {
-    return CurrentErrorAsNumbered();
-  } catch (const std::exception&) {
-    return CurrentErrorAsNumbered();
-  }
-  return std::nullopt;
-}
 
 }  // namespace
 
@@ -91,37 +73,27 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
         }
         const int32_t ultima = static_cast<int32_t>(piezas.size()) - 2;
         proc.At(210);
-        int32_t contador = 0;
         sql.clear();
+        // Where the groups close: after 21 pieces, and around every piece
+        // that creates a routine or a view (see GroupPieces).
+        proc.At(220);
+        const std::vector<PieceGroup> grupos = GroupPieces(piezas);
 
-        for (i = 0; i <= ultima; ++i) {
-          proc.At(220);
-          if (i + 1 <= ultima && CreatesRoutine(piezas[static_cast<size_t>(i) + 1])) {
-            contador = kGroupLimit;
+        for (const PieceGroup& grupo : grupos) {
+          for (size_t k = grupo.first; k <= grupo.last; ++k) {
+            i = static_cast<int32_t>(k);
+            proc.At(230);
+            sql += piezas[k];
+            sql += u"\r\n";
           }
-          proc.At(230);
-          sql += piezas[static_cast<size_t>(i)];
-          sql += u"\r\n";
-          proc.At(250);
-          ++contador;
-          proc.At(260);
-          if (contador > kGroupLimit) {
-            send(280);
-            proc.At(310);
-            contador = 0;
-            proc.At(320);
-            sql.clear();
-            proc.At(330);
-            MainWindow().DoEvents();
-          }
-        }
-
-        proc.At(340);
-        if (contador > 0) {
-          send(350);
-          proc.At(380);
+          // The group left over after the walk is reported one past the
+          // last piece to run.
+          if (grupo.after_walk) i = ultima + 1;
+          const int32_t first_statement = grupo.after_walk ? 350 : 280;
+          send(first_statement);
+          proc.At(first_statement + 30);
           sql.clear();
-          proc.At(390);
+          proc.At(first_statement + 40);
           MainWindow().DoEvents();
         }
 
@@ -136,11 +108,8 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
       [&](const NumberedError& error) -> bool {
         // Each step's own failure is kept apart: the report always shows the
         // script's failure, and the program always ends without committing.
-        std::u16string description = error.description();
-        if (auto failed = Attempt([&] { Required(oConexion).RollbackTrans(); })) {  // 470
-          description += u" (RollbackTrans: " + failed->description() + u")";
-        }
-        std::u16string text = description;  // 480
+        std::u16string text = WithRollbackOutcome(error.description());  // 470
+        // 480
         text += u" Actualizaci\u00F3n Cancelada. Script: ";
         text += RutaScript;
         text += u" - Linea: ";

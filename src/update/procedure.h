@@ -8,6 +8,8 @@
 #define CORVALEN_UPDATE_PROCEDURE_H_
 
 #include <cstdint>
+#include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,6 +55,21 @@ auto WithErrorHandler(Body&& body, Handler&& handler) -> decltype(body()) {
     error = CurrentErrorAsNumbered();
   }
   return std::forward<Handler>(handler)(error);
+}
+
+// Runs one step of a failure handling. Its own failure is returned rather
+// than raised, so that it can never hide the failure being handled nor stop
+// the program from ending; the end of the program passes through.
+template <class Step>
+std::optional<NumberedError> Attempt(Step&& step) {
+  try {
+    step();
+  } catch (const NumberedError&) {
+    return CurrentErrorAsNumbered();
+  } catch (const std::exception&) {
+    return CurrentErrorAsNumbered();
+  }
+  return std::nullopt;
 }
 
 }  // namespace corvalen

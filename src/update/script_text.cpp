@@ -74,19 +74,23 @@ bool SeparatorWithLfAt(const char16_t* t, size_t i, size_t n) {
 // or 0.
 struct UpperAsciiTable {
   std::array<char, 0x10000> letter{};
-  // Whether only ASCII letters map to the first two letters of the four
-  // words, which lets the scan skip ahead with a plain ASCII test.
-  bool ascii_prefixes = true;
+  // Upper-case letters that some code unit other than the two ASCII letters
+  // maps to (the dotless i maps to I). Where the first two letters of a word
+  // have no such code unit, the scan can skip ahead with a plain ASCII test.
+  std::array<bool, 128> other_preimage{};
 
   UpperAsciiTable() {
     for (UChar32 c = 0; c < 0x10000; ++c) {
       UChar32 upper = u_toupper(c);
       if (upper < u'A' || upper > u'Z') continue;
       letter[static_cast<size_t>(c)] = static_cast<char>(upper);
-      bool prefix_letter = upper == u'C' || upper == u'R' || upper == u'A' || upper == u'L' ||
-                           upper == u'P' || upper == u'F' || upper == u'U';
-      if (prefix_letter && c != upper && c != upper + 0x20) ascii_prefixes = false;
+      if (c != upper && c != upper + 0x20) other_preimage[static_cast<size_t>(upper)] = true;
     }
+  }
+
+  bool AsciiPrefix(std::string_view word) const {
+    return !other_preimage[static_cast<unsigned char>(word[0])] &&
+           !other_preimage[static_cast<unsigned char>(word[1])];
   }
 };
 
@@ -136,8 +140,9 @@ bool ContainsEither(std::u16string_view text, std::string_view v, std::string_vi
   const char16_t* t = text.data();
   const size_t n = text.size();
   const Prefix p(v), q(w);
-  for (size_t i = table.ascii_prefixes ? NextPrefix(t, 0, n, p, q) : 0; i < n;
-       i = table.ascii_prefixes ? NextPrefix(t, i + 1, n, p, q) : i + 1) {
+  const bool skip = table.AsciiPrefix(v) && table.AsciiPrefix(w);
+  for (size_t i = skip ? NextPrefix(t, 0, n, p, q) : 0; i < n;
+       i = skip ? NextPrefix(t, i + 1, n, p, q) : i + 1) {
     if (WordAt(table.letter, t, i, n, v) || WordAt(table.letter, t, i, n, w)) return true;
   }
   return false;
@@ -194,8 +199,36 @@ std::vector<std::u16string_view> CutIntoPieces(std::u16string_view text) {
 }
 
 bool CreatesRoutine(std::u16string_view piece) {
-  // The rarer pair of words first: most pieces hold neither.
-  return ContainsEither(piece, "PROCEDURE", "FUNCTION") && ContainsEither(piece, "CREATE", "ALTER");
+  // The rarer words first: most pieces hold none of them.
+  return (ContainsEither(piece, "PROC", "FUNCTION") || ContainsEither(piece, "TRIGGER", "VIEW")) &&
+         ContainsEither(piece, "CREATE", "ALTER");
+}
+
+std::vector<PieceGroup> GroupPieces(const std::vector<std::u16string_view>& pieces) {
+  // A group is closed as soon as it holds more pieces than this.
+  constexpr int kGroupLimit = 20;
+  std::vector<PieceGroup> groups;
+  if (pieces.size() < 2) return groups;
+  const size_t last_to_run = pieces.size() - 2;
+  int counter = 0;
+  size_t first = 0;
+  bool routine = CreatesRoutine(pieces[0]);
+  for (size_t i = 0; i <= last_to_run; ++i) {
+    const bool this_is_routine = routine;
+    // Look-ahead: a routine next closes the group in front of it.
+    routine = i + 1 <= last_to_run && CreatesRoutine(pieces[i + 1]);
+    if (routine) counter = kGroupLimit;
+    ++counter;
+    // ... and a routine closes its own group right after itself.
+    if (this_is_routine) counter = kGroupLimit + 1;
+    if (counter > kGroupLimit) {
+      groups.push_back({first, i, false});
+      first = i + 1;
+      counter = 0;
+    }
+  }
+  if (counter > 0) groups.push_back({first, last_to_run, true});
+  return groups;
 }
 
 }  // namespace corvalen

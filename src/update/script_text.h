@@ -32,10 +32,28 @@ inline constexpr std::u16string_view kSeparator = u"\r\nGO";
 std::vector<std::u16string_view> CutIntoPieces(std::u16string_view text);
 
 // Whether `piece`, converted to upper case (the simple one-to-one mapping of
-// each code unit), contains "CREATE" or "ALTER", and also "PROCEDURE" or
-// "FUNCTION", anywhere, comments and quoted text included. Such a piece
-// starts a new group.
+// each code unit), contains "CREATE" or "ALTER", and also "PROC" (and so
+// "PROCEDURE"), "FUNCTION", "TRIGGER" or "VIEW", anywhere, comments and
+// quoted text included. SQL Server wants such a statement alone in its
+// batch (the body of a procedure or trigger runs to the end of the batch),
+// so such a piece is sent in a group of its own.
 bool CreatesRoutine(std::u16string_view piece);
+
+// Pieces `first` to `last` (indexes into the pieces), sent in one call.
+struct PieceGroup {
+  size_t first;
+  size_t last;
+  // Whether the group is the one left over when the walk over the pieces
+  // ends rather than one closed during the walk; a failure in it is reported
+  // at one past the last piece to run.
+  bool after_walk;
+};
+
+// The calls a script's pieces are sent in. Every piece but the final one
+// runs (with one piece or none nothing runs). A group closes after 21 pieces,
+// in front of a piece that CreatesRoutine recognises and right after it;
+// whatever is left at the end is the last group.
+std::vector<PieceGroup> GroupPieces(const std::vector<std::u16string_view>& pieces);
 
 }  // namespace corvalen
 

@@ -69,7 +69,8 @@ bool LiteralCreatesRoutine(std::u16string_view piece) {
   std::u16string upper(piece);
   for (char16_t& c : upper) c = static_cast<char16_t>(u_toupper(c));
   auto has = [&](const char16_t* word) { return upper.find(word) != std::u16string::npos; };
-  return (has(u"CREATE") || has(u"ALTER")) && (has(u"PROCEDURE") || has(u"FUNCTION"));
+  return (has(u"CREATE") || has(u"ALTER")) &&
+         (has(u"PROC") || has(u"FUNCTION") || has(u"TRIGGER") || has(u"VIEW"));
 }
 
 Pieces Cut(const std::u16string& s) {
@@ -157,10 +158,14 @@ TEST(ScriptTextTest, RoutinePiecesAreRecognised) {
   // The dotless i upper-cases to I.
   EXPECT_TRUE(CreatesRoutine(u"create funct\u0131on f"));
 
-  EXPECT_FALSE(CreatesRoutine(u"CREATE PROC dbo.p AS SELECT 1"));
-  EXPECT_FALSE(CreatesRoutine(u"CREATE VIEW v AS SELECT 1"));
-  EXPECT_FALSE(CreatesRoutine(u"CREATE TRIGGER t ON x AFTER INSERT AS SELECT 1"));
+  // Each of these must stand alone in its batch on SQL Server.
+  EXPECT_TRUE(CreatesRoutine(u"CREATE PROC dbo.p AS SELECT 1"));
+  EXPECT_TRUE(CreatesRoutine(u"create view v as select 1"));
+  EXPECT_TRUE(CreatesRoutine(u"ALTER TRIGGER t ON x AFTER INSERT AS SELECT 1"));
+  EXPECT_TRUE(CreatesRoutine(u"CREATE V\u0131EW v"));
+
   EXPECT_FALSE(CreatesRoutine(u"ALTER TABLE t ADD c int"));
+  EXPECT_FALSE(CreatesRoutine(u"CREATE TABLE v (vi int)"));
   EXPECT_FALSE(CreatesRoutine(u"EXEC dbo.some_procedure"));
   EXPECT_FALSE(CreatesRoutine(u"CREAT E PROCEDURE"));
   EXPECT_FALSE(CreatesRoutine(u""));
@@ -169,7 +174,7 @@ TEST(ScriptTextTest, RoutinePiecesAreRecognised) {
     std::u16string x(pad, u'x'), y(pad, u'y');
     EXPECT_TRUE(CreatesRoutine(x + u"CrEaTe" + y + u"procedure")) << pad;
     EXPECT_TRUE(CreatesRoutine(x + u"function" + y + u"ALTER")) << pad;
-    EXPECT_FALSE(CreatesRoutine(x + u"CrEaTe" + y + u"procedur")) << pad;
+    EXPECT_FALSE(CreatesRoutine(x + u"CrEaTe" + y + u"pro")) << pad;
     EXPECT_FALSE(CreatesRoutine(x + u"functio" + y + u"alter")) << pad;
   }
 }
@@ -187,7 +192,9 @@ TEST(ScriptTextTest, LookAheadEqualsUpperCaseAndSearch) {
                                 u"C" + std::u16string(1, u) + u"EATE FUNCTION",
                                 u"A" + std::u16string(1, u) + u"TER PROCEDURE",
                                 u"ALTER P" + std::u16string(1, u) + u"OCEDURE",
-                                u"CREATE F" + std::u16string(1, u) + u"NCTION"}) {
+                                u"CREATE F" + std::u16string(1, u) + u"NCTION",
+                                u"ALTER V" + std::u16string(1, u) + u"EW",
+                                u"CREATE " + std::u16string(1, u) + u"RIGGER"}) {
       ASSERT_EQ(CreatesRoutine(text), LiteralCreatesRoutine(text)) << "code unit " << c;
     }
   }
@@ -195,6 +202,7 @@ TEST(ScriptTextTest, LookAheadEqualsUpperCaseAndSearch) {
   const std::vector<std::u16string> parts = {u"cre", u"CRE", u"ate", u"ATE", u"al", u"AL",
                                              u"ter", u"TER", u"proc", u"PROC", u"edure",
                                              u"EDURE", u"fun", u"FUN", u"ction", u"CTION",
+                                             u"tri", u"GGER", u"vi", u"EW", u"V",
                                              u" ", u"x", u"\u0131", u"\r\n"};
   std::mt19937 random(7);
   for (int round = 0; round < 30000; ++round) {
@@ -202,6 +210,33 @@ TEST(ScriptTextTest, LookAheadEqualsUpperCaseAndSearch) {
     for (size_t k = random() % 12; k > 0; --k) text += parts[random() % parts.size()];
     ASSERT_EQ(CreatesRoutine(text), LiteralCreatesRoutine(text)) << Utf16ToUtf8(text);
   }
+}
+
+// Pieces named by kind: 'r' a routine, 'o' an ordinary piece; the final
+// piece never runs. Returns the groups as "first-last" strings.
+std::vector<std::string> Groups(const std::string& kinds) {
+  std::vector<std::u16string> texts;
+  for (char k : kinds) texts.push_back(k == 'r' ? u"\r\nCREATE VIEW v AS SELECT 1" : u"\r\nSELECT 1");
+  texts.push_back(u"\r\n");
+  std::vector<std::u16string_view> pieces(texts.begin(), texts.end());
+  std::vector<std::string> out;
+  for (const PieceGroup& g : GroupPieces(pieces)) {
+    out.push_back(std::to_string(g.first) + "-" + std::to_string(g.last) + (g.after_walk ? "*" : ""));
+  }
+  return out;
+}
+
+TEST(ScriptTextTest, ARoutineIsSentInAGroupOfItsOwn) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Groups(""), V{});
+  EXPECT_EQ(Groups("ooo"), (V{"0-2*"}));
+  // Closed in front of the routine and right after it.
+  EXPECT_EQ(Groups("oorooo"), (V{"0-1", "2-2", "3-5*"}));
+  EXPECT_EQ(Groups("rrro"), (V{"0-0", "1-1", "2-2", "3-3*"}));
+  EXPECT_EQ(Groups("oor"), (V{"0-1", "2-2"}));
+  // 21 pieces per ordinary group, counted afresh after a routine.
+  EXPECT_EQ(Groups(std::string(25, 'o')), (V{"0-20", "21-24*"}));
+  EXPECT_EQ(Groups("r" + std::string(22, 'o')), (V{"0-0", "1-21", "22-22*"}));
 }
 
 }  // namespace
