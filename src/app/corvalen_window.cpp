@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QKeyEvent>
@@ -21,6 +22,7 @@
 #include "app/corvalen_icon.h"
 #include "app/resume_next.h"
 #include "platform/path.h"
+#include "platform/utf.h"
 #include "platform/version_info.h"
 #include "update/exit_codes.h"
 #include "update/procedure.h"
@@ -29,6 +31,12 @@ namespace corvalen {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+// How often lines that gained progress marks are shown again: about the
+// screen's rate, and never so often that laying out and painting a long line
+// takes more than a 25th of the run's time.
+constexpr int kListRefreshMs = 16;
+constexpr int kListRefreshCostShare = 25;
+constexpr int kListRefreshMaxMs = 1000;
 
 // A control's place from its position and size in twips.
 QRect FromTwips(int left, int top, int width, int height) {
@@ -36,7 +44,10 @@ QRect FromTwips(int left, int top, int width, int height) {
                height / kTwipsPerPixel);
 }
 
-QString ToQString(const std::u16string& text) { return QString::fromStdU16String(text); }
+// Text to show: a byte of a file name that was not UTF-8 shows as U+FFFD.
+QString ToQString(const std::u16string& text) {
+  return QString::fromStdU16String(DisplayName(text));
+}
 
 // Tahoma where it is installed; otherwise the condensed DejaVu face, whose
 // width is closest to Tahoma's, and any sans-serif face after that.
@@ -165,6 +176,29 @@ void Corvalen::BuildControls() {
     unused->hide();
   }
   list1_->setFocus();
+
+  refresh_timer_ = new QTimer(this);
+  refresh_timer_->setSingleShot(true);
+  refresh_timer_->setInterval(kListRefreshMs);
+  connect(refresh_timer_, &QTimer::timeout, this, [this] { RefreshLines(); });
+}
+
+void Corvalen::RefreshLines() {
+  refresh_timer_->stop();
+  if (stale_lines_.empty()) return;
+  QElapsedTimer cost;
+  cost.start();
+  for (int32_t index : stale_lines_) {
+    if (index < list1_->count()) {
+      list1_->item(index)->setText(ToQString(lines_[static_cast<size_t>(index)]));
+    }
+  }
+  stale_lines_.clear();
+  // Painted now, so that what a long line costs to show is known.
+  list1_->viewport()->repaint();
+  const qint64 interval = cost.elapsed() * kListRefreshCostShare;
+  refresh_timer_->setInterval(static_cast<int>(
+      std::clamp<qint64>(interval, kListRefreshMs, kListRefreshMaxMs)));
 }
 
 void Corvalen::FitVersionLabel() {
@@ -281,6 +315,9 @@ void Corvalen::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // Closed by hand: the program ends with the code its outcome warrants,
+  // never with the event loop's plain 0.
+  EndNow(EndReason::kClosed);
   QWidget::closeEvent(event);
 }
 
@@ -304,20 +341,38 @@ void CheckLine(const QListWidget* list, int16_t index) {
 
 }  // namespace
 
-void Corvalen::ListClear() { list1_->clear(); }
+void Corvalen::ListClear() {
+  stale_lines_.clear();
+  lines_.clear();
+  list1_->clear();
+}
 
-void Corvalen::ListAddItem(const std::u16string& text) { list1_->addItem(ToQString(text)); }
+void Corvalen::ListAddItem(const std::u16string& text) {
+  lines_.push_back(text);
+  list1_->addItem(ToQString(text));
+}
 
 int32_t Corvalen::ListCount() const { return list1_->count(); }
 
 std::u16string Corvalen::ListItem(int16_t index) const {
   CheckLine(list1_, index);
-  return list1_->item(index)->text().toStdU16String();
+  return lines_[static_cast<size_t>(index)];
 }
 
 void Corvalen::SetListItem(int16_t index, const std::u16string& text) {
   CheckLine(list1_, index);
+  lines_[static_cast<size_t>(index)] = text;
   list1_->item(index)->setText(ToQString(text));
+  std::erase(stale_lines_, index);
+}
+
+void Corvalen::AppendToListItem(int16_t index, std::u16string_view piece) {
+  CheckLine(list1_, index);
+  lines_[static_cast<size_t>(index)] += piece;
+  if (std::find(stale_lines_.begin(), stale_lines_.end(), index) == stale_lines_.end()) {
+    stale_lines_.push_back(index);
+  }
+  if (!refresh_timer_->isActive()) refresh_timer_->start();
 }
 
 void Corvalen::SetListIndex(int16_t index) {
@@ -330,6 +385,7 @@ void Corvalen::SetStatusPrgCaption(const std::u16string& text) {
 }
 
 void Corvalen::SetStatusCaption(const std::u16string& text) {
+  RefreshLines();  // the run is over: every line shows its last mark
   lbl_status_->setText(ToQString(text));
 }
 
@@ -349,6 +405,7 @@ void Corvalen::SetProgressValue(float value) {
 
 void Corvalen::MessageBox(const std::u16string& text, const std::u16string& title,
                           MessageIcon icon) {
+  RefreshLines();
   QString shown = ToQString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QMessageBox box(icon == MessageIcon::kCritical ? QMessageBox::Critical : QMessageBox::Warning,
@@ -375,6 +432,7 @@ void Corvalen::DoEvents() {
 }
 
 void Corvalen::Pause(int32_t milliseconds) {
+  RefreshLines();
   if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 

@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "update/mod_main.h"
 #include "update/procedure.h"
@@ -22,6 +24,7 @@ class QListWidget;
 class QMessageBox;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace corvalen {
 
@@ -78,6 +81,10 @@ class Corvalen : public QWidget, public RunWindow {
   int32_t ListCount() const override;
   std::u16string ListItem(int16_t index) const override;
   void SetListItem(int16_t index, const std::u16string& text) override;
+  // Keeps the line's text here and shows it on the list at most once per
+  // kListRefreshMs: laying a long line out again for every mark would make a
+  // script's cost grow with the square of its groups.
+  void AppendToListItem(int16_t index, std::u16string_view piece) override;
   void SetListIndex(int16_t index) override;
   void SetStatusPrgCaption(const std::u16string& text) override;
   void SetStatusCaption(const std::u16string& text) override;
@@ -112,6 +119,8 @@ class Corvalen : public QWidget, public RunWindow {
   // and leaves the event loop with the reason's exit code.
   void EndNow(EndReason reason);
   void ShowErrorBox(const Procedure& proc, const NumberedError& error);
+  // Shows on the list every line whose text changed since it was last shown.
+  void RefreshLines();
 
   ModMain module_;
   CorvalenOptions options_;
@@ -128,6 +137,12 @@ class Corvalen : public QWidget, public RunWindow {
   QLabel* label2_ = nullptr;
   QLabel* label1_ = nullptr;
   QFrame* shp1_ = nullptr;
+
+  // The text of every line of List1, which may be ahead of what the list
+  // shows until the next refresh.
+  std::vector<std::u16string> lines_;
+  std::vector<int32_t> stale_lines_;
+  QTimer* refresh_timer_ = nullptr;
 
   float progress_max_ = 100;
   float progress_value_ = 0;

@@ -346,6 +346,19 @@ TEST_F(CorvalenTest, FailureInTheRunShowsTheApplicationErrorBoxAndKeepsTheWindow
   // Finalizado is still false: Esc does not end the program.
   ReleaseKey(Control<QListWidget>(*window, "List1"), Qt::Key_Escape);
   EXPECT_FALSE(window->ended());
+  // Closing it by hand ends with the failure's code, not with 0.
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(window->exit_code(), 4);
+}
+
+TEST_F(CorvalenTest, ClosingAfterARunWithErrorsEndsWithItsCode) {
+  auto window = MakeWindow([](ModMain& module, RunWindow&) {
+    module.HuboErrores = kTrue;
+    module.Finalizado = kTrue;
+  });
+  ShowAndRun(*window);
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(window->exit_code(), 1);
 }
 
 // ---- Esc and the end of the program ----
@@ -470,6 +483,11 @@ TEST_F(CorvalenTest, ListLinesAndInvalidIndexes) {
     EXPECT_THROW(window->SetListItem(bad, u"x"), NumberedError);
     EXPECT_THROW(window->SetListIndex(bad), NumberedError);
   }
+  // Appended marks are kept at once and shown at the next refresh.
+  window->AppendToListItem(0, u"\u2022\u2022");
+  EXPECT_EQ(window->ListItem(0), u"CATALOGOS_ñandú.sql\u2022\u2022");
+  ASSERT_TRUE(ProcessUntil([&] { return list->item(0)->text().endsWith(u"\u2022\u2022"); }));
+  EXPECT_THROW(window->AppendToListItem(2, u"x"), NumberedError);
   window->ListClear();
   EXPECT_EQ(window->ListCount(), 0);
   EXPECT_THROW(window->ListItem(0), NumberedError);

@@ -14,7 +14,10 @@ inline constexpr int kExitFailure = 4;       // another reported failure ended t
 inline constexpr int kExitUsage = 64;        // bad command line (console program)
 
 // The exit code for the way the program ended. Esc ends only a run that
-// finished with errors, so it gives 1 then and 0 otherwise.
+// finished with errors, so it gives 1 then and 0 otherwise. A window closed
+// by hand never follows a completed run (that one ends the program itself):
+// it gives 1 after a run with errors and 4 otherwise (a failure was
+// reported, or the run never got going).
 inline int ExitCodeFor(EndReason reason, bool hubo_errores) {
   switch (reason) {
     case EndReason::kCompleted: return kExitCompleted;
@@ -22,6 +25,7 @@ inline int ExitCodeFor(EndReason reason, bool hubo_errores) {
     case EndReason::kScriptFailed: return kExitScriptFailed;
     case EndReason::kAccessTag: return kExitAccessTag;
     case EndReason::kFailure: return kExitFailure;
+    case EndReason::kClosed: return hubo_errores ? kExitWithErrors : kExitFailure;
   }
   return kExitFailure;
 }

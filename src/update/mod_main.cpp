@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/path.h"
+#include "update/procedure.h"
 
 namespace corvalen {
 
@@ -27,6 +28,13 @@ std::u16string ModMain::ConfigPath() const {
   return folder + u"quorvexconfig.ini";
 }
 
+std::u16string ModMain::WithRollbackOutcome(std::u16string description) {
+  if (auto failed = Attempt([&] { Required(oConexion).RollbackTrans(); })) {
+    description += u" (RollbackTrans: " + failed->description() + u")";
+  }
+  return description;
+}
+
 int16_t ToListIndex(int32_t index) {
   if (index < std::numeric_limits<int16_t>::min() || index > std::numeric_limits<int16_t>::max()) {
     throw NumberedError(kErrOverflow);
@@ -35,10 +43,7 @@ int16_t ToListIndex(int32_t index) {
 }
 
 void AppendToListLine(RunWindow& window, int32_t index, std::u16string_view piece) {
-  int16_t line = ToListIndex(index);
-  std::u16string text = window.ListItem(line);
-  text += piece;
-  window.SetListItem(line, text);
+  window.AppendToListItem(ToListIndex(index), piece);
 }
 
 }  // namespace corvalen

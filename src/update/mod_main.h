@@ -76,6 +76,11 @@ class ModMain {
   // Gives up the three object references (rolling back any open transaction).
   void ReleaseObjects();
   RunWindow& MainWindow() { return main_window_; }
+  // Rolls back the transaction on oConexion as a failure handler's first
+  // step. Returns `description`, with " (RollbackTrans: <why>)" added when
+  // the rollback failed (no connection, no open transaction): the failure
+  // being handled is always the one reported.
+  std::u16string WithRollbackOutcome(std::u16string description);
 
  private:
   RunWindow& main_window_;
@@ -89,7 +94,8 @@ T& Required(const std::shared_ptr<T>& reference);
 // A list index as the list box takes it: error 6 when it exceeds 16 bits.
 int16_t ToListIndex(int32_t index);
 
-// Reads line `index` of the window's list, appends `piece` and writes it back.
+// Appends `piece` to line `index` of the window's list, keeping what earlier
+// steps wrote there; error 6 when the index exceeds 16 bits.
 void AppendToListLine(RunWindow& window, int32_t index, std::u16string_view piece);
 
 }  // namespace corvalen

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace corvalen {
 
@@ -19,6 +20,7 @@ enum class EndReason {
   kAccessTag,     // the data-access component reported the tag "ACCESS"
   kFailure,       // a handler reported a failure
   kEscape,        // Esc after a run with errors
+  kClosed,        // the window was closed once the run was no longer going on
 };
 
 // Thrown by RunWindow::EndProgram to leave the run at once. It is not an
@@ -40,6 +42,10 @@ class RunWindow {
   virtual int32_t ListCount() const = 0;
   virtual std::u16string ListItem(int16_t index) const = 0;
   virtual void SetListItem(int16_t index, const std::u16string& text) = 0;
+  // Appends `piece` to the text of a line, in amortized constant time: the
+  // run adds two progress marks per group, and a line may gather hundreds of
+  // thousands of them.
+  virtual void AppendToListItem(int16_t index, std::u16string_view piece) = 0;
   // Makes the line the list's current line.
   virtual void SetListIndex(int16_t index) = 0;
 

@@ -58,6 +58,18 @@ class RecordingWindow : public RunWindow {
     CheckIndex(index);
     lines[static_cast<size_t>(index)] = text;
   }
+  void AppendToListItem(int16_t index, std::u16string_view piece) override {
+    // Recorded with the line's whole new text, as a rewrite of the line
+    // would be, so that tests read the line as it grows.
+    if (index >= 0 && static_cast<size_t>(index) < lines.size()) {
+      Record("list.set " + std::to_string(index) + " " +
+             Utf16ToUtf8(lines[static_cast<size_t>(index)] + std::u16string(piece)));
+    } else {
+      Record("list.set " + std::to_string(index) + " ");
+    }
+    CheckIndex(index);
+    lines[static_cast<size_t>(index)] += piece;
+  }
   void SetListIndex(int16_t index) override {
     Record("list.select " + std::to_string(index));
     CheckIndex(index);
