@@ -19,6 +19,28 @@ std::string ForConsole(const std::u16string& text) {
 
 }  // namespace
 
+std::u16string EscapeControls(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += c;
+    } else if (c == u'\n') {
+      out += u"\\n";
+    } else if (c == u'\r') {
+      out += u"\\r";
+    } else if (c == u'\t') {
+      out += u"\\t";
+    } else {
+      constexpr char16_t kHex[] = u"0123456789abcdef";
+      out += u"\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+  }
+  return out;
+}
+
 ConsoleWindow::ConsoleWindow(std::FILE* out, std::FILE* err, bool show_progress)
     : out_(out), err_(err), show_progress_(show_progress) {}
 
@@ -49,6 +71,11 @@ std::u16string ConsoleWindow::ListItem(int16_t index) const {
 void ConsoleWindow::SetListItem(int16_t index, const std::u16string& text) {
   CheckIndex(index);
   lines_[static_cast<size_t>(index)] = text;
+}
+
+void ConsoleWindow::AppendToListItem(int16_t index, std::u16string_view piece) {
+  CheckIndex(index);
+  lines_[static_cast<size_t>(index)] += piece;
 }
 
 void ConsoleWindow::SetListIndex(int16_t index) {
@@ -91,7 +118,7 @@ void ConsoleWindow::SetProgressValue(float value) {
 void ConsoleWindow::PrintLine(size_t index) {
   if (printed_[index]) return;
   ClearProgress();
-  std::fprintf(out_, "%s\n", Utf16ToUtf8(lines_[index]).c_str());
+  std::fprintf(out_, "%s\n", Utf16ToUtf8(EscapeControls(lines_[index])).c_str());
   std::fflush(out_);
   printed_[index] = true;
 }

@@ -8,11 +8,17 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "update/run_window.h"
 
 namespace corvalen {
+
+// `text` with every character below U+0020 and U+007F written as an escape
+// (\n, \r, \t, or \xNN), so that a file name stays on one line and nothing
+// reaches a terminal raw.
+std::u16string EscapeControls(std::u16string_view text);
 
 class ConsoleWindow : public RunWindow {
  public:
@@ -26,6 +32,7 @@ class ConsoleWindow : public RunWindow {
   int32_t ListCount() const override;
   std::u16string ListItem(int16_t index) const override;
   void SetListItem(int16_t index, const std::u16string& text) override;
+  void AppendToListItem(int16_t index, std::u16string_view piece) override;
   void SetListIndex(int16_t index) override;
   void SetStatusPrgCaption(const std::u16string& text) override;
   void SetStatusCaption(const std::u16string& text) override;

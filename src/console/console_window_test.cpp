@@ -84,6 +84,14 @@ TEST(ExitCodesTest, OneCodePerWayOfEnding) {
   EXPECT_EQ(ExitCodeFor(EndReason::kScriptFailed, false), 2);
   EXPECT_EQ(ExitCodeFor(EndReason::kAccessTag, false), 3);
   EXPECT_EQ(ExitCodeFor(EndReason::kFailure, true), 4);
+  // A window closed by hand never reports success.
+  EXPECT_EQ(ExitCodeFor(EndReason::kClosed, true), 1);
+  EXPECT_EQ(ExitCodeFor(EndReason::kClosed, false), 4);
+}
+
+TEST(EscapeControlsTest, ControlCharactersAreWrittenAsEscapes) {
+  EXPECT_EQ(EscapeControls(u"NCM_a\nb\tc\x1b[2J\x7f\r\u00F1.sql"),
+            u"NCM_a\\nb\\tc\\x1b[2J\\x7f\\r\u00F1.sql");
 }
 
 }  // namespace

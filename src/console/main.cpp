@@ -29,7 +29,7 @@ void PrintCatalogue(const ModMain& module) {
   for (int32_t i = 1; i <= module.UpperBound(); ++i) {
     const ScriptSql& entry = module.ListadoSql[static_cast<size_t>(i)];
     std::printf("%d\t%s\t%s\n", i, Utf16ToUtf8(entry.Categoria).c_str(),
-                Utf16ToUtf8(entry.Archivo).c_str());
+                Utf16ToUtf8(EscapeControls(entry.Archivo)).c_str());
   }
 }
 
@@ -57,11 +57,18 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
 
+  // Names as the system gave them, byte for byte, even when not UTF-8.
+  const std::u16string scripts_folder = WithoutTrailingSeparator(NativeToUtf16(scripts));
+  if (!scripts.empty() && !IsFolder(scripts_folder)) {
+    std::fprintf(stderr, "--scripts: %s is not a folder\n",
+                 Utf16ToUtf8(EscapeControls(DisplayName(scripts_folder))).c_str());
+    return kExitUsage;
+  }
+
   ConsoleWindow window(stdout, stderr, isatty(STDERR_FILENO) != 0);
   ModMain module(window, QVMainFactory());
-  module.CarpetaScripts =
-      scripts.empty() ? ProgramFolder() : WithoutTrailingSeparator(Utf8ToUtf16(scripts));
-  if (!config.empty()) module.ConfigPathOverride = Utf8ToUtf16(config);
+  module.CarpetaScripts = scripts.empty() ? ProgramFolder() : scripts_folder;
+  if (!config.empty()) module.ConfigPathOverride = NativeToUtf16(config);
 
   try {
     if (list_only) {

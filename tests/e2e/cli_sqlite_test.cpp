@@ -78,7 +78,7 @@ TEST_F(CliSqliteTest, AFailingScriptInTheMiddleIsRolledBackAndStopsTheRun) {
   const std::string path = (folder_.path() / "NCM_01.sql").string();
   EXPECT_NE(r.err.find("¡Atencion!: "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("no such table: no_existe Actualización Cancelada. Script: " + path +
-                       " - Linea: 3\n-- ALTER PROCEDURE"),
+                       " - Linea: 2\n-- ALTER PROCEDURE"),
             std::string::npos)
       << r.err;
   // The failing group text follows the message, as the clipboard holds it.
@@ -145,6 +145,34 @@ TEST_F(CliSqliteTest, ListPrintsTheCatalogueWithoutTouchingADatabase) {
   EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"1\tCATALOGOS\tCATALOGOS_10.sql",
                                                     "2\tCATALOGOS\tCATALOGOS_2.sql",
                                                     "3\tNCM\tncm_b.sql"}));
+}
+
+TEST_F(CliSqliteTest, NamesAreListedOnOneLineEachAndOpenedByteForByte) {
+  folder_.Write("NCM_a\nb.sql", "x");
+  folder_.Write("NCM_\xff.sql", "CREATE TABLE ff (x int);\r\nGO\r\n");
+  folder_.Write("NCM_\xfe.sql", "CREATE TABLE fe (x int);\r\nGO\r\n");
+  CliResult list = RunCli({"--list", "--scripts", folder_.path().string()});
+  EXPECT_EQ(list.OutLines(),
+            (std::vector<std::string>{"1\tNCM\tNCM_a\\nb.sql", "2\tNCM\tNCM_\uFFFD.sql",
+                                      "3\tNCM\tNCM_\uFFFD.sql"}));
+  std::filesystem::remove(folder_.path() / "NCM_a\nb.sql");
+  Config();
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(TableExists(erp_, "ff"));
+  EXPECT_TRUE(TableExists(erp_, "fe"));
+}
+
+TEST_F(CliSqliteTest, AScriptsFolderThatIsNoFolderIsBadUsage) {
+  folder_.Write("NCM_1.sql", "CREATE TABLE t (x int);\r\nGO\r\n");
+  Config();
+  const std::string config = (folder_.path() / "quorvexconfig.ini").string();
+  for (const std::string& scripts :
+       {(folder_.path() / "missing").string(), (folder_.path() / "NCM_1.sql").string()}) {
+    CliResult r = RunCli({"--scripts", scripts, "--config", config});
+    EXPECT_EQ(r.exit_code, 64) << scripts;
+    EXPECT_EQ(r.out, "");
+  }
 }
 
 TEST(CliOptionsTest, VersionHelpAndBadUsage) {
