@@ -29,7 +29,9 @@ class Connection {
   virtual void RollbackTrans() = 0;
   // Runs a text batch to completion and discards whatever it returns. An error
   // raised by any statement of the batch raises NumberedError whose
-  // description is the database's own text.
+  // description is the database's own text. A batch holding a NUL character
+  // is refused before anything of it is sent (db/batch_text.h), and one that
+  // runs past the connection's command timeout fails.
   virtual void Execute(const std::u16string& text) = 0;
 };
 

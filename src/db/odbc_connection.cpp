@@ -7,6 +7,7 @@
 #include <climits>
 #include <utility>
 
+#include "db/batch_text.h"
 #include "db/secret_scrub.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
@@ -80,8 +81,11 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines) {
 
 class OdbcConnection : public Connection {
  public:
-  explicit OdbcConnection(std::vector<std::u16string> secrets)
-      : secrets_(std::move(secrets)), env_(SQL_HANDLE_ENV), dbc_(SQL_HANDLE_DBC) {}
+  OdbcConnection(std::vector<std::u16string> secrets, int32_t command_timeout_seconds)
+      : secrets_(std::move(secrets)),
+        command_timeout_seconds_(command_timeout_seconds),
+        env_(SQL_HANDLE_ENV),
+        dbc_(SQL_HANDLE_DBC) {}
 
   ~OdbcConnection() override {
     if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
@@ -123,11 +127,22 @@ class OdbcConnection : public Connection {
   void RollbackTrans() override { EndTransaction(SQL_ROLLBACK); }
 
   void Execute(const std::u16string& text) override {
+    // The driver would read the text only up to a NUL and run the cut part.
+    RefuseNulCharacter(text);
     if (text.size() > static_cast<size_t>(INT32_MAX)) {
       Fail(u"El texto es demasiado largo para enviarlo en un solo lote.");
     }
     Handle stmt(SQL_HANDLE_STMT);
     Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), stmt.out()), dbc_);
+    if (command_timeout_seconds_ > 0) {
+      // A driver that cannot keep the limit refuses it here rather than let
+      // the batch run without one.
+      Check(SQLSetStmtAttrW(
+                stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
+                reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(command_timeout_seconds_)),
+                SQL_IS_UINTEGER),
+            stmt);
+    }
     std::basic_string<SQLWCHAR> wide = ToSqlWide(text);
     std::vector<std::u16string> errors;
     int error_steps = 0;
@@ -200,6 +215,7 @@ class OdbcConnection : public Connection {
   }
 
   std::vector<std::u16string> secrets_;
+  int32_t command_timeout_seconds_;
   // Declared in this order so that the connection handle is freed before the
   // environment it belongs to.
   Handle env_;
@@ -214,7 +230,8 @@ std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_
                                                const OdbcOptions& options) {
   std::vector<std::u16string> secrets = options.secrets;
   for (auto& s : ConnectionStringSecrets(connection_string)) secrets.push_back(std::move(s));
-  auto connection = std::make_shared<OdbcConnection>(std::move(secrets));
+  auto connection =
+      std::make_shared<OdbcConnection>(std::move(secrets), options.command_timeout_seconds);
   connection->Open(connection_string, options.login_timeout_seconds);
   return connection;
 }

@@ -17,6 +17,9 @@ struct OdbcOptions {
   // Seconds the driver may spend reaching the server and logging in; 0 means
   // no limit.
   int32_t login_timeout_seconds = 10;
+  // Seconds a batch given to Execute may run (the statement's query
+  // timeout); 0 means no limit.
+  int32_t command_timeout_seconds = 0;
   // Texts removed from every error description this connection raises (see
   // ScrubSecrets); the connection string's own passwords are added to them.
   std::vector<std::u16string> secrets;
@@ -27,10 +30,17 @@ struct OdbcOptions {
 // every diagnostic record, one per line, with the secrets removed.
 //
 // The connection it returns:
-// - Execute sends the whole text in one SQLExecDirectW and reads every result
-//   (rows are fetched and discarded, then SQLMoreResults to the end), so that
-//   an error raised by any statement of the batch fails the call; messages
-//   that come with SQL_SUCCESS_WITH_INFO are not errors.
+// - Execute first refuses a text holding a NUL character (see
+//   RefuseNulCharacter): nothing of it is sent. It then sends the whole text
+//   in one SQLExecDirectW on a statement handle of its own and reads every
+//   result (rows are fetched and discarded, then SQLMoreResults to the end),
+//   so that an error raised by any statement of the batch fails the call;
+//   messages that come with SQL_SUCCESS_WITH_INFO are not errors. A command
+//   timeout above 0 is set as the handle's SQL_ATTR_QUERY_TIMEOUT before the
+//   text is sent (a driver that refuses it fails the call); a batch that runs
+//   past it fails with the driver's message. How the driver keeps it is its
+//   own: FreeTDS and Microsoft's driver stop waiting and cancel, the
+//   PostgreSQL driver has the server cancel the statement.
 // - BeginTrans switches autocommit off; CommitTrans and RollbackTrans end the
 //   transaction with SQLEndTran and switch autocommit back on. A second
 //   BeginTrans, or a Commit/Rollback without a transaction, raises.

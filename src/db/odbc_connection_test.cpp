@@ -20,6 +20,7 @@ namespace corvalen {
 namespace {
 
 using corvalen::testing::ErrorOf;
+using namespace std::string_literals;
 
 bool Contains(const std::u16string& text, const std::u16string& part) {
   return text.find(part) != std::u16string::npos;
@@ -116,7 +117,9 @@ class OdbcPostgresTest : public ::testing::Test {
     if (!conn_.empty()) Open()->Execute(u"DROP TABLE IF EXISTS " + table_);
   }
 
-  std::shared_ptr<Connection> Open() { return OpenOdbcConnection(conn_, {}); }
+  std::shared_ptr<Connection> Open(const OdbcOptions& options = {}) {
+    return OpenOdbcConnection(conn_, options);
+  }
 
   // The first column of the first row of `sql`, read as text on a connection
   // of its own.
@@ -184,6 +187,33 @@ TEST_F(OdbcPostgresTest, AnErrorInTheThirdStatementFailsAndRollbackUndoesTheFirs
   error = ErrorOf([&] { db->Execute(u"SELECT generate_series(1, 100); SELECT 1 / 0"); });
   EXPECT_TRUE(Contains(error.description(), u"division by zero"))
       << Utf16ToUtf8(error.description());
+}
+
+TEST_F(OdbcPostgresTest, ABatchWithANulCharacterIsRefusedBeforeAnythingIsSent) {
+  auto db = Open();
+  db->Execute(u"INSERT INTO " + table_ + u" VALUES (1, 'a'), (2, 'b')");
+  // The driver would read the text up to the NUL and delete every row.
+  NumberedError error =
+      ErrorOf([&] { db->Execute(u"DELETE FROM " + table_ + u"\0 WHERE a = 1"s); });
+  EXPECT_EQ(error.number(), kErrDatabase);
+  EXPECT_EQ(error.description(), u"El texto SQL contiene un carácter nulo en la línea 1 del lote.");
+  EXPECT_EQ(Count(), u"2");
+}
+
+TEST_F(OdbcPostgresTest, ABatchRunningPastTheCommandTimeoutFails) {
+  OdbcOptions options;
+  options.command_timeout_seconds = 1;
+  auto db = Open(options);
+  db->BeginTrans();
+  db->Execute(u"INSERT INTO " + table_ + u" VALUES (1, 'a')");
+  const auto start = std::chrono::steady_clock::now();
+  NumberedError error = ErrorOf([&] { db->Execute(u"SELECT pg_sleep(5)"); });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4500));
+  EXPECT_EQ(error.number(), kErrDatabase);
+  EXPECT_TRUE(Contains(error.description(), u"statement timeout"))
+      << Utf16ToUtf8(error.description());
+  db->RollbackTrans();
+  EXPECT_EQ(Count(), u"0");
 }
 
 TEST_F(OdbcPostgresTest, CommitIsSeenFromASecondConnectionAndNotBefore) {

@@ -4,11 +4,12 @@
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <algorithm>
 #include <mutex>
 #include <sstream>
 
@@ -19,8 +20,8 @@
 namespace corvalen {
 namespace {
 
-constexpr std::array<const char16_t*, 5> kKnownKeys = {kKeyTag, kKeyProvider, kKeyConnection,
-                                                       kKeyLoginTimeout, kKeyBusyTimeout};
+constexpr std::array<const char16_t*, 6> kKnownKeys = {
+    kKeyTag, kKeyProvider, kKeyConnection, kKeyLoginTimeout, kKeyBusyTimeout, kKeyCommandTimeout};
 
 bool IsNameStart(char16_t c) {
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';
@@ -58,17 +59,19 @@ std::u16string Trim(std::u16string_view s) {
   return std::u16string(s.substr(b, e - b));
 }
 
+std::u16string FoldedName(std::u16string_view name);
+
 struct ParseState {
   std::vector<EntitySection>* sections;
+  std::unordered_map<std::u16string, size_t>* index;
   std::u16string reason;  // why the handler refused its line
 };
 
-EntitySection& SectionNamed(std::vector<EntitySection>& sections, const std::u16string& name) {
-  for (auto& s : sections) {
-    if (SameNameIgnoringCase(s.name, name)) return s;
-  }
-  sections.push_back(EntitySection{name, {}});
-  return sections.back();
+// The section of that name, added when it is new.
+EntitySection& SectionNamed(ParseState& state, const std::u16string& name) {
+  auto [it, added] = state.index->try_emplace(FoldedName(name), state.sections->size());
+  if (added) state.sections->push_back(EntitySection{name, {}});
+  return (*state.sections)[it->second];
 }
 
 int OnKeyValue(void* user, const char* section, const char* name, const char* value) {
@@ -87,7 +90,7 @@ int OnKeyValue(void* user, const char* section, const char* name, const char* va
     state->reason = u"clave desconocida \"" + key + u"\"";
     return 0;
   }
-  EntitySection& entity = SectionNamed(*state->sections, section_name);
+  EntitySection& entity = SectionNamed(*state, section_name);
   if (entity.values.count(known) != 0) {
     state->reason = u"la clave " + std::u16string(known) + u" ya figura en la sección [" +
                     entity.name + u"]";
@@ -102,15 +105,33 @@ int OnKeyValue(void* user, const char* section, const char* name, const char* va
   return 1;
 }
 
+// The longest line of `text` in bytes, its line end included, and the
+// number of that line.
+std::pair<size_t, int> LongestLine(const std::string& text) {
+  std::pair<size_t, int> longest{0, 1};
+  size_t begin = 0;
+  int line = 1;
+  while (begin < text.size()) {
+    size_t end = text.find('\n', begin);
+    end = end == std::string::npos ? text.size() : end + 1;
+    if (end - begin > longest.first) longest = {end - begin, line};
+    begin = end;
+    ++line;
+  }
+  return longest;
+}
+
 // Runs inih over `text` with the settings this file format needs. The
 // library keeps its settings in process-wide variables, hence the lock.
-int ParseWithInih(const std::string& text, ParseState& state) {
+int ParseWithInih(const std::string& text, int max_line, ParseState& state) {
   static std::mutex mutex;
   std::lock_guard<std::mutex> lock(mutex);
-  // Lines of any length (long connection strings), read whole.
+  // Lines of any length (long connection strings), read whole: inih reads a
+  // line longer than ini_max_line as several lines, so the limit is set from
+  // the text itself; the buffer grows as long lines come.
   ini_use_stack = false;
   ini_allow_realloc = true;
-  ini_max_line = 1 << 20;
+  ini_max_line = max_line;
   // ';' is part of every ODBC connection string: comments only start lines.
   ini_allow_inline_comments = false;
   // An indented line is an error rather than a silent continuation.
@@ -123,7 +144,26 @@ int ParseWithInih(const std::string& text, ParseState& state) {
   return ini_parse_string(text.c_str(), OnKeyValue, &state);
 }
 
-std::u16string Quoted(const std::u16string& path) { return u"\"" + path + u"\""; }
+std::u16string Quoted(const std::u16string& path) { return u"\"" + DisplayName(path) + u"\""; }
+
+// The key under which a section name is indexed: the name case-folded as
+// u_strCaseCompare folds it (full folding, so that "STRASSE" meets "Straße").
+std::u16string FoldedName(std::u16string_view name) {
+  std::u16string folded(name.size() + 8, u'\0');
+  for (;;) {
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        u_strFoldCase(folded.data(), static_cast<int32_t>(folded.size()), name.data(),
+                      static_cast<int32_t>(name.size()), U_FOLD_CASE_DEFAULT, &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+      folded.assign(static_cast<size_t>(length), u'\0');
+      continue;
+    }
+    if (U_FAILURE(status)) return std::u16string(name);
+    folded.resize(static_cast<size_t>(length));
+    return folded;
+  }
+}
 
 }  // namespace
 
@@ -144,7 +184,7 @@ QuorvexConfig QuorvexConfig::Load(const std::u16string& path) {
     throw NumberedError(kErrFileNotFound,
                         u"No se indicó la ruta del archivo de configuración.");
   }
-  const std::filesystem::path file(Utf16ToUtf8(path));
+  const std::filesystem::path file(Utf16ToNative(path));
   std::error_code ec;
   const auto status = std::filesystem::status(file, ec);
   if (status.type() == std::filesystem::file_type::not_found) {
@@ -174,8 +214,16 @@ QuorvexConfig QuorvexConfig::Parse(std::string_view text, const std::u16string& 
   // inih reads up to the first NUL; a NUL in the file is a bad line.
   const size_t nul = text.find('\0');
   std::string content(text.substr(0, nul));
-  ParseState state{&config.sections_, {}};
-  int line = ParseWithInih(content, state);
+  ParseState state{&config.sections_, &config.index_, {}};
+  // Room for the longest line, its line end and the terminating NUL.
+  const auto [longest, longest_line] = LongestLine(content);
+  int line = 0;
+  if (longest > static_cast<size_t>(INT_MAX) - 2) {
+    line = longest_line;
+    state.reason = u"la línea es demasiado larga";
+  } else {
+    line = ParseWithInih(content, std::max(200, static_cast<int>(longest) + 2), state);
+  }
   if (line == 0 && nul != std::string_view::npos) {
     line = 1 + static_cast<int>(std::count(content.begin(), content.end(), '\n'));
     state.reason = u"contiene un carácter nulo";
@@ -196,14 +244,12 @@ QuorvexConfig QuorvexConfig::Parse(std::string_view text, const std::u16string& 
 }
 
 const EntitySection* QuorvexConfig::Find(std::u16string_view entity) const {
-  for (const auto& s : sections_) {
-    if (SameNameIgnoringCase(s.name, entity)) return &s;
-  }
-  return nullptr;
+  auto it = index_.find(FoldedName(entity));
+  return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
 std::u16string ExpandVariables(std::u16string_view value, std::u16string_view key,
-                               std::u16string_view entity, std::vector<std::u16string>* secrets) {
+                               std::u16string_view entity, std::vector<PutVariable>* put) {
   std::u16string out;
   bool well_formed = WalkReferences(
       value, [&](std::u16string_view literal) { out += literal; },
@@ -216,8 +262,9 @@ std::u16string ExpandVariables(std::u16string_view value, std::u16string_view ke
                                   u" de la entidad \"" + std::u16string(entity) + u"\").");
         }
         std::u16string replacement = EnvironmentValue(variable);
+        const size_t begin = out.size();
         out += replacement;
-        if (secrets != nullptr && !replacement.empty()) secrets->push_back(std::move(replacement));
+        if (put != nullptr) put->push_back(PutVariable{begin, std::move(replacement)});
       });
   if (!well_formed) {
     throw NumberedError(kErrInvalidArgument, u"Referencia a variable mal formada en la clave " +

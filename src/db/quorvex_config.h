@@ -1,13 +1,15 @@
 // The data-access component's configuration file, quorvexconfig.ini: one
-// section per entity, keys Tag, Provider, Connection, LoginTimeout and
-// BusyTimeout; lines starting with ';' or '#' are comments; ${NAME} in a
-// value stands for the environment variable NAME.
+// section per entity, keys Tag, Provider, Connection, LoginTimeout,
+// BusyTimeout and CommandTimeout; lines starting with ';' or '#' are
+// comments; ${NAME} in a value stands for the environment variable NAME.
+// Lines, and so values, may be of any length.
 #ifndef CORVALEN_DB_QUORVEX_CONFIG_H_
 #define CORVALEN_DB_QUORVEX_CONFIG_H_
 
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace corvalen {
@@ -18,6 +20,7 @@ inline constexpr char16_t kKeyProvider[] = u"Provider";
 inline constexpr char16_t kKeyConnection[] = u"Connection";
 inline constexpr char16_t kKeyLoginTimeout[] = u"LoginTimeout";
 inline constexpr char16_t kKeyBusyTimeout[] = u"BusyTimeout";
+inline constexpr char16_t kKeyCommandTimeout[] = u"CommandTimeout";
 
 // One entity's section: its name as written (blanks trimmed) and its values
 // as written, variables not yet replaced, keyed by the names above.
@@ -31,35 +34,48 @@ struct EntitySection {
 
 class QuorvexConfig {
  public:
-  // Reads and checks the file (UTF-8). Raises NumberedError with a Spanish
-  // description that names the file: 53 when it does not exist, 75 when it
-  // cannot be read, 5 for the first bad line (with its number): a line that
-  // is neither a section, a "key = value" pair, a comment nor blank; a key
-  // outside any section, unknown or repeated in its section; a malformed
-  // ${...} reference.
+  // Reads and checks the file (UTF-8 text; `path` as NativeToUtf16 gives
+  // names, so that it reaches the file system byte for byte). Raises
+  // NumberedError with a Spanish description that names the file (shown with
+  // DisplayName): 53 when it does not exist, 75 when it cannot be read, 5 for
+  // the first bad line (with its number): a line that is neither a section,
+  // a "key = value" pair, a comment nor blank; a key outside any section,
+  // unknown or repeated in its section; a malformed ${...} reference.
+  // Linear in the size of the text.
   static QuorvexConfig Load(const std::u16string& path);
   // The same checks on text already read; `path` names the file in messages.
   static QuorvexConfig Parse(std::string_view text, const std::u16string& path);
 
-  // The entity's section, its name matched without regard to letter case
+  // The entity's section, its name matched as SameNameIgnoringCase matches
   // (a section that appears twice is one section); null when there is none.
+  // Constant time on average.
   const EntitySection* Find(std::u16string_view entity) const;
   const std::u16string& path() const { return path_; }
 
  private:
   std::u16string path_;
-  std::vector<EntitySection> sections_;
+  std::vector<EntitySection> sections_;  // in the order of their first line
+  // Position in sections_ by the case-folded name.
+  std::unordered_map<std::u16string, size_t> index_;
+};
+
+// A variable's value as ExpandVariables put it in.
+struct PutVariable {
+  size_t begin = 0;      // where the value starts in the expanded text
+  std::u16string value;  // the variable's value (may be empty)
 };
 
 // `value` with every ${NAME} replaced by the value of the environment
 // variable NAME (a variable set to the empty string counts as defined).
 // Raises NumberedError(5) when a variable is not defined; the message names
 // the variable, `key` and `entity`, never a value. Appends each value it put
-// in to `secrets`, so that callers can keep them out of their messages.
+// in, with its place, to `put` (when not null), so that callers can decide
+// which of them to keep out of their messages.
 std::u16string ExpandVariables(std::u16string_view value, std::u16string_view key,
-                               std::u16string_view entity, std::vector<std::u16string>* secrets);
+                               std::u16string_view entity, std::vector<PutVariable>* put);
 
-// Whether two names are equal without regard to letter case.
+// Whether two names are equal without regard to letter case (ICU's full case
+// folding: "Straße" and "STRASSE" are equal).
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 }  // namespace corvalen

@@ -9,6 +9,7 @@
 
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
+#include "tests/fakes/temp_folder.h"
 
 namespace corvalen {
 namespace {
@@ -127,15 +128,55 @@ TEST(QuorvexConfigTest, ParsesWindowsLineEndingsAByteOrderMarkAndRejectsNul) {
   }
 }
 
+TEST(QuorvexConfigTest, ValuesMayBeOfAnyLengthAndALaterBadLineKeepsItsNumber) {
+  const std::string value(2 << 20, 'x');
+  QuorvexConfig config =
+      QuorvexConfig::Parse("[NCM]\nTag=t\nConnection=" + value + "\nProvider=odbc\n", u"x.ini");
+  ASSERT_NE(config.Find(u"NCM"), nullptr);
+  EXPECT_EQ(config.Find(u"NCM")->Get(kKeyConnection)->size(), value.size());
+  EXPECT_EQ(*config.Find(u"NCM")->Get(kKeyProvider), u"odbc");
+  try {
+    QuorvexConfig::Parse("[NCM]\r\nTag=t\r\nConnection=" + value + "\r\nProvider=odbc\r\nmal\r\n",
+                         u"x.ini");
+    FAIL() << "line 5 is malformed";
+  } catch (const NumberedError& e) {
+    EXPECT_EQ(e.description(), u"Línea 5 mal formada en el archivo de configuración \"x.ini\".");
+  }
+}
+
+TEST(QuorvexConfigTest, SectionNamesMatchWithFullCaseFolding) {
+  QuorvexConfig config = QuorvexConfig::Parse("[Straße]\nTag=a\n[ÉTÉ]\nTag=b\n", u"x.ini");
+  EXPECT_EQ(*config.Find(u"STRASSE")->Get(kKeyTag), u"a");
+  EXPECT_EQ(*config.Find(u"été")->Get(kKeyTag), u"b");
+  EXPECT_EQ(config.Find(u"STRAS"), nullptr);
+}
+
+TEST(QuorvexConfigTest, ANameThatIsNotUtf8ReachesTheFileAndIsShownReadably) {
+  corvalen::testing::TempFolder folder("corvalen-config");
+  const std::filesystem::path dir = folder.path() / "conf\xFF";
+  std::filesystem::create_directory(dir);
+  folder.Write("conf\xFF/quorvexconfig.ini", "[NCM]\nTag=x\n");
+  EXPECT_NE(QuorvexConfig::Load(NativeToUtf16((dir / "quorvexconfig.ini").string())).Find(u"ncm"),
+            nullptr);
+  const std::u16string missing = NativeToUtf16((dir / "otro.ini").string());
+  EXPECT_EQ(LoadError(missing).description(),
+            u"No se encontró el archivo de configuración \"" + DisplayName(missing) + u"\".");
+  EXPECT_NE(DisplayName(missing).find(u'\uFFFD'), std::u16string::npos);
+}
+
 TEST(QuorvexConfigTest, ExpandsVariablesAndNamesOnlyTheMissingOne) {
   setenv("CORVALEN_TEST_SECRET", "p@ss;w0rd", 1);
   setenv("CORVALEN_TEST_EMPTY", "", 1);
   unsetenv("CORVALEN_TEST_UNDEFINED");
-  std::vector<std::u16string> secrets;
+  std::vector<PutVariable> put;
   EXPECT_EQ(ExpandVariables(u"PWD={${CORVALEN_TEST_SECRET}};x=${CORVALEN_TEST_EMPTY};cost=$5",
-                            u"Connection", u"NCM", &secrets),
+                            u"Connection", u"NCM", &put),
             u"PWD={p@ss;w0rd};x=;cost=$5");
-  EXPECT_EQ(secrets, std::vector<std::u16string>{u"p@ss;w0rd"});
+  ASSERT_EQ(put.size(), 2u);  // where each value went
+  EXPECT_EQ(put[0].begin, 5u);
+  EXPECT_EQ(put[0].value, u"p@ss;w0rd");
+  EXPECT_EQ(put[1].begin, 18u);
+  EXPECT_EQ(put[1].value, u"");
 
   try {
     ExpandVariables(u"${CORVALEN_TEST_SECRET}-${CORVALEN_TEST_UNDEFINED}", u"Tag", u"NCM", nullptr);

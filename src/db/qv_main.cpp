@@ -1,5 +1,6 @@
 #include "db/qv_main.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 #include <vector>
@@ -17,13 +18,25 @@ enum class Provider { kOdbc, kSqlite };
 
 // What an entity's section says once its variables are replaced.
 struct EntitySettings {
+  std::u16string entity;  // the section's name as written
   Provider provider = Provider::kOdbc;
   std::u16string connection;
   int32_t login_timeout_seconds = kDefaultLoginTimeoutSeconds;
   int32_t busy_timeout_seconds = kDefaultBusyTimeoutSeconds;
-  // Values of the variables put in, and the connection string's passwords.
+  int32_t command_timeout_seconds = kDefaultCommandTimeoutSeconds;
+  // What no message may show (see QVMain).
   std::vector<std::u16string> secrets;
 };
+
+[[noreturn]] void Fail(const std::u16string& description) {
+  throw NumberedError(kErrInvalidArgument, description);
+}
+
+// The configuration error for a SQLite Connection value that names no file.
+[[noreturn]] void FailNotAFile(const std::u16string& entity, const std::u16string& reason) {
+  Fail(u"La clave Connection de la entidad \"" + entity +
+       u"\" no nombra un archivo de base de datos SQLite: " + reason + u".");
+}
 
 class QVDataConnection : public DataConnection {
  public:
@@ -32,12 +45,17 @@ class QVDataConnection : public DataConnection {
   std::shared_ptr<Connection> GetAssemblyConnection() override {
     try {
       if (settings_.provider == Provider::kSqlite) {
+        // What the file has become since the configuration was read.
+        const std::u16string refusal = SqliteFileRefusal(settings_.connection);
+        if (!refusal.empty()) FailNotAFile(settings_.entity, refusal);
         SqliteOptions options;
         options.busy_timeout_ms = settings_.busy_timeout_seconds * 1000;
+        options.command_timeout_seconds = settings_.command_timeout_seconds;
         return OpenSqliteConnection(settings_.connection, options);
       }
       OdbcOptions options;
       options.login_timeout_seconds = settings_.login_timeout_seconds;
+      options.command_timeout_seconds = settings_.command_timeout_seconds;
       options.secrets = settings_.secrets;
       return OpenOdbcConnection(settings_.connection, options);
     } catch (const NumberedError& e) {
@@ -48,10 +66,6 @@ class QVDataConnection : public DataConnection {
  private:
   EntitySettings settings_;
 };
-
-[[noreturn]] void Fail(const std::u16string& description) {
-  throw NumberedError(kErrInvalidArgument, description);
-}
 
 std::u16string Lowered(std::u16string s) {
   for (auto& c : s) {
@@ -68,11 +82,11 @@ std::u16string TrimBlanks(const std::u16string& s) {
 }
 
 // The value of a timeout key in seconds, or the default when it is absent.
-int32_t Seconds(const EntitySection& section, const char16_t* key, int32_t fallback,
-                std::vector<std::u16string>* secrets) {
+// A timeout is no secret: its variables' values are shown freely.
+int32_t Seconds(const EntitySection& section, const char16_t* key, int32_t fallback) {
   const std::u16string* raw = section.Get(key);
   if (raw == nullptr) return fallback;
-  const std::u16string text = TrimBlanks(ExpandVariables(*raw, key, section.name, secrets));
+  const std::u16string text = TrimBlanks(ExpandVariables(*raw, key, section.name, nullptr));
   int64_t value = 0;
   bool ok = !text.empty() && text.size() <= 6;
   for (char16_t c : text) {
@@ -84,6 +98,24 @@ int32_t Seconds(const EntitySection& section, const char16_t* key, int32_t fallb
          u"\" no es un número de segundos entre 0 y " + ToDecimal(kMaxTimeoutSeconds) + u".");
   }
   return static_cast<int32_t>(value);
+}
+
+// The values put into a Connection value that no message may show: each of
+// kSecretRun or more code units, and each shorter one that stands (even in
+// part) inside a password attribute's value.
+std::vector<std::u16string> ConnectionSecrets(const std::u16string& connection,
+                                              std::vector<PutVariable> put) {
+  const std::vector<TextSpan> passwords = PasswordValueSpans(connection);
+  std::vector<std::u16string> secrets;
+  for (PutVariable& v : put) {
+    if (v.value.empty()) continue;
+    const size_t end = v.begin + v.value.size();
+    const bool in_password =
+        std::any_of(passwords.begin(), passwords.end(),
+                    [&](const TextSpan& p) { return v.begin < p.end && p.begin < end; });
+    if (v.value.size() >= kSecretRun || in_password) secrets.push_back(std::move(v.value));
+  }
+  return secrets;
 }
 
 }  // namespace
@@ -103,7 +135,7 @@ const EntitySection& QVMain::Section(const std::u16string& entity) const {
   const EntitySection* section = config_->Find(entity);
   if (section == nullptr) {
     Fail(u"La entidad \"" + entity + u"\" no está configurada en el archivo \"" +
-         config_->path() + u"\".");
+         DisplayName(config_->path()) + u"\".");
   }
   return *section;
 }
@@ -118,6 +150,7 @@ std::u16string QVMain::getDataConnectionTAG(const std::u16string& entity) {
 std::unique_ptr<DataConnection> QVMain::getDataConnectionByEntity(const std::u16string& entity) {
   const EntitySection& section = Section(entity);
   EntitySettings settings;
+  settings.entity = section.name;
 
   if (const std::u16string* provider = section.Get(kKeyProvider)) {
     const std::u16string name =
@@ -136,28 +169,31 @@ std::unique_ptr<DataConnection> QVMain::getDataConnectionByEntity(const std::u16
   const std::u16string* connection = section.Get(kKeyConnection);
   if (connection == nullptr) {
     Fail(u"Falta la clave Connection de la entidad \"" + section.name + u"\" en el archivo \"" +
-         config_->path() + u"\".");
+         DisplayName(config_->path()) + u"\".");
   }
-  settings.connection = ExpandVariables(*connection, kKeyConnection, section.name,
-                                        &settings.secrets);
+  std::vector<PutVariable> put;
+  settings.connection = ExpandVariables(*connection, kKeyConnection, section.name, &put);
+  settings.secrets = ConnectionSecrets(settings.connection, std::move(put));
   if (TrimBlanks(settings.connection).empty()) {
     Fail(u"La clave Connection de la entidad \"" + section.name + u"\" está vacía.");
   }
-  settings.login_timeout_seconds =
-      Seconds(section, kKeyLoginTimeout, kDefaultLoginTimeoutSeconds, &settings.secrets);
-  settings.busy_timeout_seconds =
-      Seconds(section, kKeyBusyTimeout, kDefaultBusyTimeoutSeconds, &settings.secrets);
+  settings.login_timeout_seconds = Seconds(section, kKeyLoginTimeout, kDefaultLoginTimeoutSeconds);
+  settings.busy_timeout_seconds = Seconds(section, kKeyBusyTimeout, kDefaultBusyTimeoutSeconds);
+  settings.command_timeout_seconds =
+      Seconds(section, kKeyCommandTimeout, kDefaultCommandTimeoutSeconds);
 
   if (settings.provider == Provider::kOdbc) {
     for (auto& s : ConnectionStringSecrets(settings.connection)) {
       settings.secrets.push_back(std::move(s));
     }
   } else {
+    const std::u16string refusal = SqliteNameRefusal(settings.connection);
+    if (!refusal.empty()) FailNotAFile(section.name, refusal);
     // A relative database file lives beside the configuration file.
-    std::filesystem::path file(Utf16ToUtf8(settings.connection));
+    std::filesystem::path file(Utf16ToNative(settings.connection));
     if (file.is_relative()) {
-      file = std::filesystem::path(Utf16ToUtf8(config_->path())).parent_path() / file;
-      settings.connection = Utf8ToUtf16(file.string());
+      file = std::filesystem::path(Utf16ToNative(config_->path())).parent_path() / file;
+      settings.connection = NativeToUtf16(file.string());
     }
   }
   return std::make_unique<QVDataConnection>(std::move(settings));

@@ -18,11 +18,26 @@ namespace corvalen {
 inline constexpr char16_t kDefaultTag[] = u"SQLSERVER";
 inline constexpr int32_t kDefaultLoginTimeoutSeconds = 10;
 inline constexpr int32_t kDefaultBusyTimeoutSeconds = 10;
+// No limit on how long a batch may run.
+inline constexpr int32_t kDefaultCommandTimeoutSeconds = 0;
 // Largest timeout accepted, in seconds (one day).
 inline constexpr int32_t kMaxTimeoutSeconds = 86400;
 
-// Error texts never carry a password, nor the value of a ${NAME} variable:
-// whatever a driver says is passed through ScrubSecrets first.
+// Error texts never carry a secret: whatever a driver says is passed through
+// ScrubSecrets first. The secrets are:
+// - the values of the password attributes (PWD=, Password=) of an ODBC
+//   Connection, whatever their length;
+// - the value of each ${NAME} variable put into Connection that is
+//   kSecretRun (8) or more characters long;
+// - the value of a shorter ${NAME} variable put into Connection when it
+//   stands inside a password attribute's value.
+// A secret of 8 or more characters is hidden wherever it appears, and so is
+// every run of 8 or more consecutive characters of it (a server may echo a
+// value cut short); a shorter one is hidden where it appears whole. Values
+// put into Tag, Provider and the timeout keys are no secrets.
+//
+// SQLite: the Connection value names an existing regular file; a relative
+// name is taken from the configuration file's folder.
 class QVMain : public DataAccessComponent {
  public:
   QVMain() = default;
@@ -36,10 +51,14 @@ class QVMain : public DataAccessComponent {
   // The entity's Tag, variables replaced; "SQLSERVER" when the section has
   // none. Raises when nothing is loaded or the entity has no section.
   std::u16string getDataConnectionTAG(const std::u16string& entity) override;
-  // Checks the entity's Provider, Connection and timeouts and returns the
-  // object whose GetAssemblyConnection opens the connection. Raises for an
-  // unknown entity or provider, a missing Connection, an undefined variable
-  // or a bad timeout.
+  // Checks the entity's Provider, Connection and timeouts (LoginTimeout,
+  // BusyTimeout, CommandTimeout) and returns the object whose
+  // GetAssemblyConnection opens the connection. Raises NumberedError(5) for
+  // an unknown entity or provider, a missing or empty Connection, an
+  // undefined variable, a bad timeout, and for a SQLite Connection that is
+  // ":memory:" or a "file:" URI. GetAssemblyConnection raises (5) as well
+  // when a SQLite Connection names a folder or anything else that is not a
+  // regular file, and otherwise what the connection raises.
   std::unique_ptr<DataConnection> getDataConnectionByEntity(const std::u16string& entity) override;
 
  private:

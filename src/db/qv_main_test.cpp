@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -46,6 +48,10 @@ class QVMainTest : public ::testing::Test {
   // Writes quorvexconfig.ini into the temporary folder and returns its path.
   std::u16string WriteConfig(const std::string& text) {
     return Utf8ToUtf16(folder_.Write("quorvexconfig.ini", text).string());
+  }
+  // The description of what connecting to `entity` raises.
+  static NumberedError ConnectError(QVMain& qv, const std::u16string& entity) {
+    return ErrorOf([&] { qv.getDataConnectionByEntity(entity)->GetAssemblyConnection(); });
   }
   // The description of a failure, checked to hold no secret.
   static std::u16string Clean(const NumberedError& error) {
@@ -132,24 +138,91 @@ TEST_F(QVMainTest, DriverMessagesLoseVariableValuesAndPasswords) {
   Clean(ErrorOf([&] { data->GetAssemblyConnection(); }));
 }
 
-TEST_F(QVMainTest, ASqliteFileIsFoundBesideTheConfigurationAndNeverCreated) {
-  {
-    std::ofstream(dir_ / "data" / "ncm.db");  // an empty file is an empty database
-  }
-  auto qv = Loaded(WriteConfig("[NCM]\nProvider = SQLite\nConnection = data/ncm.db\n"
-                               "[PERSONAL]\nProvider = sqlite\nConnection = data/personal.db\n"));
-  auto data = qv->getDataConnectionByEntity(u"ncm");
-  std::shared_ptr<Connection> db = data->GetAssemblyConnection();
+TEST_F(QVMainTest, ShortValuesOutsideAPasswordAreNoSecretsAndLongOnesHideEveryRun) {
+  setenv("CORVALEN_TEST_T", "1", 1);
+  setenv("CORVALEN_TEST_SHORT", "lib", 1);
+  setenv("CORVALEN_TEST_PWD", "ab1", 1);
+  auto qv = Loaded(WriteConfig(
+      "[NCM]\nConnection=Driver=${CORVALEN_TEST_SHORT}1;Server=x\nLoginTimeout=${CORVALEN_TEST_T}\n"
+      "[PERSONAL]\nConnection=Driver=${CORVALEN_TEST_PWD};PWD={${CORVALEN_TEST_PWD}xyz}\n"));
+  EXPECT_EQ(ConnectError(*qv, u"NCM").description(),
+            u"[unixODBC][Driver Manager]Can't open lib 'lib1' : file not found");
+  EXPECT_EQ(ConnectError(*qv, u"PERSONAL").description(),
+            u"[unixODBC][Driver Manager]Can't open lib '***' : file not found");
+  unsetenv("CORVALEN_TEST_T");
+  unsetenv("CORVALEN_TEST_SHORT");
+  unsetenv("CORVALEN_TEST_PWD");
+
+  // PostgreSQL cuts a database name at 63 bytes before it echoes it.
+  const char* conn = std::getenv("CORVALEN_TEST_PG_CONN");
+  if (conn == nullptr || *conn == '\0') GTEST_SKIP() << "CORVALEN_TEST_PG_CONN is not set";
+  std::string text = conn;
+  const size_t at = text.find("Database=postgres");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 17, "Database=${CORVALEN_TEST_SECRET}");
+  setenv("CORVALEN_TEST_SECRET", (kSecret + std::string(70, 'q')).c_str(), 1);
+  qv = Loaded(WriteConfig("[NCM]\nConnection=" + text + "\n"));
+  const std::string message = Utf16ToUtf8(Clean(ConnectError(*qv, u"NCM")));
+  EXPECT_NE(message.find("database \"***\" does not exist"), std::string::npos) << message;
+}
+
+TEST_F(QVMainTest, ASqliteEntityOpensAnExistingRegularFileBesideTheConfigurationAndNothingElse) {
+  // The configuration's folder need not have a UTF-8 name.
+  const fs::path conf = dir_ / "conf\xFF";
+  fs::create_directories(conf / "data");
+  { std::ofstream(conf / "data" / "ncm.db"); }  // an empty file is an empty database
+  ASSERT_EQ(mkfifo((conf / "fifo").c_str(), 0600), 0);
+  std::ofstream(conf / "quorvexconfig.ini")
+      << "[NCM]\nProvider = SQLite\nConnection = data/ncm.db\n"
+         "[PERSONAL]\nProvider = sqlite\nConnection = data/personal.db\n"
+         "[VACIA]\nProvider=sqlite\nConnection=\n"
+         "[MEMORIA]\nProvider=sqlite\nConnection=:memory:\n"
+         "[URI]\nProvider=sqlite\nConnection=File:data/ncm.db?mode=memory\n"
+         "[CARPETA]\nProvider=sqlite\nConnection=data\n"
+         "[FIFO]\nProvider=sqlite\nConnection=fifo\n";
+  auto qv = Loaded(NativeToUtf16((conf / "quorvexconfig.ini").string()));
+  std::shared_ptr<Connection> db = qv->getDataConnectionByEntity(u"ncm")->GetAssemblyConnection();
   ASSERT_NE(db, nullptr);
   db->BeginTrans();
   db->Execute(u"CREATE TABLE t(a); INSERT INTO t VALUES (1)");
   db->CommitTrans();
 
-  const std::u16string expected = Utf8ToUtf16((dir_ / "data" / "personal.db").string());
-  data = qv->getDataConnectionByEntity(u"PERSONAL");
-  EXPECT_EQ(Clean(ErrorOf([&] { data->GetAssemblyConnection(); })),
-            u"No existe la base de datos SQLite \"" + expected + u"\".");
-  EXPECT_FALSE(fs::exists(dir_ / "data" / "personal.db"));
+  const std::u16string shown = Utf8ToUtf16((dir_ / "conf\uFFFD").string());
+  EXPECT_EQ(Clean(ConnectError(*qv, u"PERSONAL")),
+            u"No existe la base de datos SQLite \"" + shown + u"/data/personal.db\".");
+  EXPECT_FALSE(fs::exists(conf / "data" / "personal.db"));
+
+  EXPECT_EQ(Clean(ConnectError(*qv, u"VACIA")),
+            u"La clave Connection de la entidad \"VACIA\" está vacía.");
+  const std::pair<std::u16string, std::u16string> refused[] = {
+      {u"MEMORIA", u"\":memory:\" es una base de datos en memoria, no un archivo"},
+      {u"URI", u"se indica la ruta de un archivo, no un URI file:"},
+      {u"CARPETA", u"\"" + shown + u"/data\" es una carpeta"},
+      {u"FIFO", u"\"" + shown + u"/fifo\" no es un archivo normal"}};
+  for (const auto& [entity, reason] : refused) {
+    NumberedError error = ConnectError(*qv, entity);
+    EXPECT_EQ(error.number(), kErrInvalidArgument);
+    EXPECT_EQ(error.description(), u"La clave Connection de la entidad \"" + entity +
+                                       u"\" no nombra un archivo de base de datos SQLite: " +
+                                       reason + u".");
+  }
+}
+
+TEST_F(QVMainTest, CommandTimeoutLimitsEachBatch) {
+  { std::ofstream(dir_ / "ncm.db"); }
+  auto qv = Loaded(WriteConfig("[NCM]\nProvider=sqlite\nConnection=ncm.db\ncommandtimeout = 1\n"
+                               "[CATALOGOS]\nConnection=x\nCommandTimeout=1 s\n"));
+  std::shared_ptr<Connection> db = qv->getDataConnectionByEntity(u"NCM")->GetAssemblyConnection();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ErrorOf([&] {
+              db->Execute(u"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                          u"WHERE x < 100000000) SELECT count(*) FROM c");
+            }).description(),
+            u"Se agotó el tiempo de espera del comando (1 s).");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(Clean(ErrorOf([&] { qv->getDataConnectionByEntity(u"CATALOGOS"); })),
+            u"El valor de CommandTimeout de la entidad \"CATALOGOS\" no es un número de segundos "
+            u"entre 0 y 86400.");
 }
 
 TEST_F(QVMainTest, AnOdbcEntityGivesAnOpenConnectionToThePostgresServer) {

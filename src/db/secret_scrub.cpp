@@ -71,28 +71,49 @@ std::u16string Trim(std::u16string_view s) {
 }  // namespace
 
 std::u16string ScrubSecrets(std::u16string_view text, const std::vector<std::u16string>& secrets) {
-  std::u16string out(text);
-  // Longer secrets first, so that a secret containing a shorter one is
-  // removed whole.
-  std::vector<const std::u16string*> order;
-  for (const auto& s : secrets) {
-    if (!s.empty()) order.push_back(&s);
+  // Marks the code units to hide, then writes each marked stretch as one
+  // "***": secrets that overlap or touch leave no part of either behind.
+  std::vector<bool> hidden(text.size(), false);
+  std::vector<size_t> run;  // run[j + 1]: common length ending at text[i], secret[j]
+  for (const std::u16string& secret : secrets) {
+    if (secret.empty()) continue;
+    if (secret.size() < kSecretRun) {
+      for (size_t at = text.find(secret); at != std::u16string_view::npos;
+           at = text.find(secret, at + 1)) {
+        std::fill(hidden.begin() + at, hidden.begin() + at + secret.size(), true);
+      }
+      continue;
+    }
+    // Longest common suffixes of text[..i] and secret[..j], one text
+    // position at a time: O(text size x secret size).
+    run.assign(secret.size() + 1, 0);
+    for (size_t i = 0; i < text.size(); ++i) {
+      for (size_t j = secret.size(); j-- > 0;) {
+        const size_t length = text[i] == secret[j] ? run[j] + 1 : 0;
+        run[j + 1] = length;
+        if (length == kSecretRun) {
+          std::fill(hidden.begin() + (i + 1 - length), hidden.begin() + i + 1, true);
+        } else if (length > kSecretRun) {
+          hidden[i] = true;  // the run's earlier units are marked already
+        }
+      }
+    }
   }
-  std::sort(order.begin(), order.end(),
-            [](const std::u16string* a, const std::u16string* b) { return a->size() > b->size(); });
-  for (const std::u16string* secret : order) {
-    size_t at = 0;
-    while ((at = out.find(*secret, at)) != std::u16string::npos) {
-      out.replace(at, secret->size(), kHiddenSecret);
-      at += std::size(kHiddenSecret) - 1;
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!hidden[i]) {
+      out += text[i];
+    } else if (i == 0 || !hidden[i - 1]) {
+      out += kHiddenSecret;
     }
   }
   HidePasswordAttributes(out);
   return out;
 }
 
-std::vector<std::u16string> ConnectionStringSecrets(std::u16string_view connection_string) {
-  std::vector<std::u16string> secrets;
+std::vector<TextSpan> PasswordValueSpans(std::u16string_view connection_string) {
+  std::vector<TextSpan> spans;
   size_t i = 0;
   while (i < connection_string.size()) {
     size_t eq = connection_string.find(u'=', i);
@@ -102,25 +123,31 @@ std::vector<std::u16string> ConnectionStringSecrets(std::u16string_view connecti
     size_t begin = eq + 1;
     while (begin < connection_string.size() && connection_string[begin] == u' ') ++begin;
     size_t end = ValueEnd(connection_string, begin);
-    std::u16string_view value = connection_string.substr(begin, end - begin);
-    if ((key == u"pwd" || key == u"password") && !value.empty()) {
-      secrets.emplace_back(value);
-      if (value.front() == u'{') {
-        std::u16string inner;
-        size_t stop = value.back() == u'}' ? value.size() - 1 : value.size();
-        for (size_t k = 1; k < stop; ++k) {
-          inner += value[k];
-          if (value[k] == u'}' && k + 1 < stop && value[k + 1] == u'}') ++k;
-        }
-        if (!inner.empty()) secrets.push_back(inner);
-      } else {
-        std::u16string trimmed = Trim(value);
-        if (!trimmed.empty() && trimmed != value) secrets.push_back(trimmed);
-      }
-    }
+    if ((key == u"pwd" || key == u"password") && end > begin) spans.push_back({begin, end});
     i = connection_string.find(u';', end);
     if (i == std::u16string_view::npos) break;
     ++i;
+  }
+  return spans;
+}
+
+std::vector<std::u16string> ConnectionStringSecrets(std::u16string_view connection_string) {
+  std::vector<std::u16string> secrets;
+  for (const TextSpan& span : PasswordValueSpans(connection_string)) {
+    const std::u16string_view value = connection_string.substr(span.begin, span.end - span.begin);
+    secrets.emplace_back(value);
+    if (value.front() == u'{') {
+      std::u16string inner;
+      size_t stop = value.back() == u'}' ? value.size() - 1 : value.size();
+      for (size_t k = 1; k < stop; ++k) {
+        inner += value[k];
+        if (value[k] == u'}' && k + 1 < stop && value[k + 1] == u'}') ++k;
+      }
+      if (!inner.empty()) secrets.push_back(inner);
+    } else {
+      std::u16string trimmed = Trim(value);
+      if (!trimmed.empty() && trimmed != value) secrets.push_back(trimmed);
+    }
   }
   return secrets;
 }

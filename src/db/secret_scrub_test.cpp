@@ -14,6 +14,19 @@ TEST(SecretScrubTest, ReplacesEveryOccurrenceOfEachSecret) {
   EXPECT_EQ(ScrubSecrets(u"plain text", {u""}), u"plain text");
 }
 
+TEST(SecretScrubTest, HidesEveryRunOfEightOrMoreCharactersOfASecret) {
+  const std::u16string secret = u"corvalen_catalogos_2024";
+  // A server that cut the value keeps a prefix; another echoes a middle part.
+  EXPECT_EQ(ScrubSecrets(u"database \"corvalen_cat\" does not exist", {secret}),
+            u"database \"***\" does not exist");
+  EXPECT_EQ(ScrubSecrets(u"user talogos_20 and catalogos_2024!", {secret}),
+            u"user *** and ***!");
+  // Seven characters in a row are not a run to hide.
+  EXPECT_EQ(ScrubSecrets(u"corvale catalog", {secret}), u"corvale catalog");
+  // Runs of two secrets that touch become one mark.
+  EXPECT_EQ(ScrubSecrets(u"x=corvalen_abcdefgh.", {secret, u"abcdefghij"}), u"x=***.");
+}
+
 TEST(SecretScrubTest, HidesPasswordAttributesWhateverTheirSpelling) {
   EXPECT_EQ(ScrubSecrets(u"Driver={FreeTDS};Server=h;PWD=abc;UID=sa", {}),
             u"Driver={FreeTDS};Server=h;PWD=***;UID=sa");

@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <string>
 
+#include "db/batch_text.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 
@@ -15,10 +17,26 @@ namespace {
   throw NumberedError(kErrDatabase, description);
 }
 
+// Whether `text` starts with `prefix` (ASCII letters in any case).
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char16_t c = text[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+std::u16string Quoted(std::u16string_view path) { return u"\"" + DisplayName(path) + u"\""; }
+
 struct StatementCloser {
   void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+
+// SQLite calls the progress handler every this many virtual machine steps.
+constexpr int kProgressSteps = 1000;
 
 class SqliteConnection : public Connection {
  public:
@@ -30,30 +48,36 @@ class SqliteConnection : public Connection {
   }
 
   void Open(const std::u16string& path, const SqliteOptions& options) {
-    // An empty name would give a private temporary database.
-    if (path.empty()) Fail(u"No se indicó el archivo de la base de datos SQLite.");
-    const std::string file = Utf16ToUtf8(path);
+    const std::u16string refusal = SqliteFileRefusal(path);
+    if (!refusal.empty()) Fail(u"No se puede abrir la base de datos SQLite: " + refusal + u".");
+    std::string file = Utf16ToNative(path);
+    // A name that does not start with '/' could be read as a URI by a SQLite
+    // built to accept them everywhere; "./" makes it a plain path.
+    if (file.front() != '/') file.insert(0, "./");
+    // No SQLITE_OPEN_CREATE (a missing file is never made) and no
+    // SQLITE_OPEN_URI.
     int rc = sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
       struct stat info;
       if (stat(file.c_str(), &info) != 0) {
-        Fail(u"No existe la base de datos SQLite \"" + path + u"\".");
+        Fail(u"No existe la base de datos SQLite " + Quoted(path) + u".");
       }
       Fail(Message(rc));
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, options.busy_timeout_ms);
+    command_timeout_seconds_ = options.command_timeout_seconds;
     if (sqlite3_db_readonly(db_, "main") == 1) {
-      Fail(u"La base de datos SQLite \"" + path + u"\" no admite escritura.");
+      Fail(u"La base de datos SQLite " + Quoted(path) + u" no admite escritura.");
     }
     // A file that is not a database opens without complaint; reading the
     // schema finds out now rather than at the first script.
-    Execute(u"SELECT count(*) FROM sqlite_master");
+    Run("SELECT count(*) FROM sqlite_master");
   }
 
   int32_t BeginTrans() override {
     if (in_transaction_) Fail(kTransactionAlreadyActive);
-    Execute(u"BEGIN IMMEDIATE");
+    Run("BEGIN IMMEDIATE");
     in_transaction_ = true;
     return 1;
   }
@@ -62,23 +86,43 @@ class SqliteConnection : public Connection {
     if (!in_transaction_) Fail(kNoTransactionActive);
     // When SQLite has already ended the transaction by itself, COMMIT fails
     // with its own message and the transaction stays ours to roll back.
-    Execute(u"COMMIT");
+    Run("COMMIT");
     in_transaction_ = false;
   }
 
   void RollbackTrans() override {
     if (!in_transaction_) Fail(kNoTransactionActive);
-    // Some errors (a full disk, a lock that could not be upgraded) make
-    // SQLite roll the transaction back itself; the work is undone either way.
-    if (!sqlite3_get_autocommit(db_)) Execute(u"ROLLBACK");
+    // Some errors (a full disk, a lock that could not be upgraded, an
+    // interrupted statement) make SQLite roll the transaction back itself;
+    // the work is undone either way.
+    if (!sqlite3_get_autocommit(db_)) Run("ROLLBACK");
     in_transaction_ = false;
   }
 
   void Execute(const std::u16string& text) override {
-    if (text.find(u'\0') != std::u16string::npos) {
-      Fail(u"El texto SQL contiene un carácter nulo.");
+    RefuseNulCharacter(text);
+    if (command_timeout_seconds_ <= 0) {
+      Run(Utf16ToUtf8(text));
+      return;
     }
-    const std::string sql = Utf16ToUtf8(text);
+    // The whole batch shares one deadline; the handler is removed whatever
+    // way the batch ends, so that transaction calls are never interrupted.
+    struct DeadlineOff {
+      SqliteConnection* self;
+      ~DeadlineOff() {
+        sqlite3_progress_handler(self->db_, 0, nullptr, nullptr);
+        self->timed_out_ = false;
+      }
+    } off{this};
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(command_timeout_seconds_);
+    timed_out_ = false;
+    sqlite3_progress_handler(db_, kProgressSteps, &SqliteConnection::OnProgress, this);
+    Run(Utf16ToUtf8(text));
+  }
+
+ private:
+  // Runs every statement of `sql` in order, stepping through their rows.
+  void Run(const std::string& sql) {
     const char* next = sql.c_str();
     const char* const end = next + sql.size();
     while (next < end) {
@@ -88,17 +132,32 @@ class SqliteConnection : public Connection {
       // place; each call parses one statement only.
       int rc = sqlite3_prepare_v2(db_, next, -1, &raw, &tail);
       Statement stmt(raw);
-      if (rc != SQLITE_OK) Fail(Message(rc));
+      if (rc != SQLITE_OK) FailWith(rc);
       if (tail == nullptr || tail <= next) break;  // nothing left that SQLite can read
       next = tail;
       if (!stmt) continue;  // blanks or a comment
       while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
       }
-      if (rc != SQLITE_DONE) Fail(Message(rc));
+      if (rc != SQLITE_DONE) FailWith(rc);
     }
   }
 
- private:
+  // Non-zero (interrupt) once the batch has run past its deadline.
+  static int OnProgress(void* self) {
+    auto* connection = static_cast<SqliteConnection*>(self);
+    if (std::chrono::steady_clock::now() < connection->deadline_) return 0;
+    connection->timed_out_ = true;
+    return 1;
+  }
+
+  [[noreturn]] void FailWith(int rc) {
+    if (timed_out_ && (rc & 0xFF) == SQLITE_INTERRUPT) {
+      Fail(u"Se agotó el tiempo de espera del comando (" + ToDecimal(command_timeout_seconds_) +
+           u" s).");
+    }
+    Fail(Message(rc));
+  }
+
   std::u16string Message(int rc) const {
     const char* text = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     return Utf8ToUtf16(text != nullptr ? text : sqlite3_errstr(rc));
@@ -106,9 +165,31 @@ class SqliteConnection : public Connection {
 
   sqlite3* db_ = nullptr;
   bool in_transaction_ = false;
+  int32_t command_timeout_seconds_ = 0;
+  std::chrono::steady_clock::time_point deadline_;
+  bool timed_out_ = false;
 };
 
 }  // namespace
+
+std::u16string SqliteNameRefusal(std::u16string_view path) {
+  if (path.empty()) return u"no se indicó ningún archivo";
+  if (path.size() == 8 && StartsWithNoCase(path, u":memory:")) {
+    return u"\":memory:\" es una base de datos en memoria, no un archivo";
+  }
+  if (StartsWithNoCase(path, u"file:")) return u"se indica la ruta de un archivo, no un URI file:";
+  return u"";
+}
+
+std::u16string SqliteFileRefusal(std::u16string_view path) {
+  std::u16string refusal = SqliteNameRefusal(path);
+  if (!refusal.empty()) return refusal;
+  struct stat info;
+  if (stat(Utf16ToNative(path).c_str(), &info) != 0) return u"";  // missing: Open says so
+  if (S_ISDIR(info.st_mode)) return Quoted(path) + u" es una carpeta";
+  if (!S_ISREG(info.st_mode)) return Quoted(path) + u" no es un archivo normal";
+  return u"";
+}
 
 std::shared_ptr<Connection> OpenSqliteConnection(const std::u16string& path,
                                                  const SqliteOptions& options) {

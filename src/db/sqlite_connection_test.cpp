@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +19,7 @@ namespace corvalen {
 namespace {
 
 using corvalen::testing::ErrorOf;
+using namespace std::string_literals;
 
 namespace fs = std::filesystem;
 
@@ -86,6 +88,18 @@ TEST_F(SqliteConnectionTest, AnErrorInTheThirdStatementFailsAndRollbackUndoesThe
   EXPECT_EQ(error.description(), u"integer overflow");
 }
 
+TEST_F(SqliteConnectionTest, ABatchWithANulCharacterIsRefusedBeforeAnyOfItRuns) {
+  Raw("INSERT INTO t VALUES (1, 'a')");
+  auto db = Open();
+  // Line ends CR LF, CR and LF: the NUL stands on line 4.
+  NumberedError error = ErrorOf([&] {
+    db->Execute(u"INSERT INTO t VALUES (2, 'b');\r\n--\r--\nDELETE FROM t\0 WHERE a = 1"s);
+  });
+  EXPECT_EQ(error.number(), kErrDatabase);
+  EXPECT_EQ(error.description(), u"El texto SQL contiene un carácter nulo en la línea 4 del lote.");
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
+}
+
 TEST_F(SqliteConnectionTest, CommitIsSeenFromASecondConnectionAndNotBefore) {
   auto db = Open();
   db->BeginTrans();
@@ -126,16 +140,35 @@ TEST_F(SqliteConnectionTest, TransactionCallsOutOfOrderFail) {
   EXPECT_EQ(ErrorOf([&] { db->CommitTrans(); }).number(), kErrDatabase);
 }
 
-TEST_F(SqliteConnectionTest, AMissingFileIsAnErrorAndIsNeverCreated) {
-  const fs::path missing = dir_ / "missing.db";
-  const std::u16string path = Utf8ToUtf16(missing.string());
-  NumberedError error = ErrorOf([&] { OpenSqliteConnection(path, {}); });
+TEST_F(SqliteConnectionTest, OnlyAnExistingRegularFileIsOpenedAndNoneIsCreated) {
+  // A name that is not UTF-8 reaches the file system byte for byte and is
+  // shown with U+FFFD.
+  const fs::path odd = dir_ / "ncm\xFF.db";
+  fs::copy_file(file_, odd);
+  EXPECT_NO_THROW(OpenSqliteConnection(NativeToUtf16(odd.string()), {}));
+  const fs::path missing = dir_ / "missing\xFF.db";
+  NumberedError error = ErrorOf([&] { OpenSqliteConnection(NativeToUtf16(missing.string()), {}); });
   EXPECT_EQ(error.number(), kErrDatabase);
-  EXPECT_EQ(error.description(), u"No existe la base de datos SQLite \"" + path + u"\".");
+  EXPECT_EQ(error.description(), u"No existe la base de datos SQLite \"" +
+                                     Utf8ToUtf16((dir_ / "missing\uFFFD.db").string()) + u"\".");
   EXPECT_FALSE(fs::exists(missing));
 
-  EXPECT_EQ(ErrorOf([&] { OpenSqliteConnection(u"", {}); }).description(),
-            u"No se indicó el archivo de la base de datos SQLite.");
+  // Only an existing regular file named by a path: no in-memory or temporary
+  // database, no URI, no folder, no FIFO.
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  const std::pair<std::u16string, std::u16string> refused[] = {
+      {u"", u"no se indicó ningún archivo"},
+      {u":memory:", u"\":memory:\" es una base de datos en memoria, no un archivo"},
+      {u"File:" + Utf8ToUtf16(file_.string()), u"se indica la ruta de un archivo, no un URI file:"},
+      {Utf8ToUtf16(dir_.string()), u"\"" + Utf8ToUtf16(dir_.string()) + u"\" es una carpeta"},
+      {Utf8ToUtf16((dir_ / "fifo").string()),
+       u"\"" + Utf8ToUtf16((dir_ / "fifo").string()) + u"\" no es un archivo normal"}};
+  for (const auto& [name, reason] : refused) {
+    EXPECT_EQ(SqliteFileRefusal(name), reason);
+    error = ErrorOf([&] { OpenSqliteConnection(name, {}); });
+    EXPECT_EQ(error.number(), kErrDatabase);
+    EXPECT_EQ(error.description(), u"No se puede abrir la base de datos SQLite: " + reason + u".");
+  }
 
   const fs::path text = dir_ / "notes.txt";
   std::ofstream(text) << "this is not a database, not even close to one, really";
@@ -148,6 +181,25 @@ TEST_F(SqliteConnectionTest, AMissingFileIsAnErrorAndIsNeverCreated) {
               u"La base de datos SQLite \"" + Utf8ToUtf16(file_.string()) +
                   u"\" no admite escritura.");
   }
+}
+
+TEST_F(SqliteConnectionTest, ABatchRunningPastTheCommandTimeoutIsInterrupted) {
+  auto db = OpenSqliteConnection(Utf8ToUtf16(file_.string()), SqliteOptions{2000, 1});
+  db->BeginTrans();
+  db->Execute(u"INSERT INTO t VALUES (1, 'a')");
+  const auto start = std::chrono::steady_clock::now();
+  NumberedError error = ErrorOf([&] {
+    db->Execute(u"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                u"WHERE x < 100000000) SELECT count(*) FROM c");
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(error.number(), kErrDatabase);
+  EXPECT_EQ(error.description(), u"Se agotó el tiempo de espera del comando (1 s).");
+  db->RollbackTrans();
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
+  // The limit is per batch: the next one has its own second.
+  db->Execute(u"INSERT INTO t VALUES (2, 'b')");
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
 }
 
 TEST_F(SqliteConnectionTest, ALockedDatabaseIsWaitedForUpToTheBusyTimeout) {
