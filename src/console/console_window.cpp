@@ -141,10 +141,13 @@ void ConsoleWindow::Pause(int32_t) {}
 
 void ConsoleWindow::EndProgram(EndReason reason) { throw ProgramEnded{reason}; }
 
-void ConsoleWindow::FinishAbruptEnd(EndReason reason) {
+void ConsoleWindow::FinishAbruptEnd(EndReason reason, const std::u16string& failure_location) {
   if (current_ >= 0 && static_cast<size_t>(current_) < lines_.size() &&
       reason != EndReason::kCompleted) {
     PrintLine(static_cast<size_t>(current_));
+  }
+  if (reason == EndReason::kScriptFailed && !failure_location.empty()) {
+    std::fprintf(err_, "%s\n", Utf16ToUtf8(EscapeControls(failure_location)).c_str());
   }
   if (reason == EndReason::kScriptFailed && !clipboard_.empty()) {
     std::fprintf(err_, "%s\n", ForConsole(clipboard_).c_str());

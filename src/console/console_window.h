@@ -47,8 +47,9 @@ class ConsoleWindow : public RunWindow {
   [[noreturn]] void EndProgram(EndReason reason) override;
 
   // Writes the line of the script that was running when the program ended,
-  // and after a failed script the text it left on the clipboard.
-  void FinishAbruptEnd(EndReason reason);
+  // and after a failed script `failure_location` (one line, unless empty) and
+  // the text it left on the clipboard.
+  void FinishAbruptEnd(EndReason reason, const std::u16string& failure_location);
 
  private:
   void CheckIndex(int16_t index) const;

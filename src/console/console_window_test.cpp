@@ -64,9 +64,9 @@ TEST_F(ConsoleWindowTest, AFailedScriptLeavesItsLineAndTheClipboardText) {
   window_.ClipboardClear();
   window_.ClipboardSetText(u"INSERT INTO t VALUES (1)\r\n");
   EXPECT_THROW(window_.EndProgram(EndReason::kScriptFailed), ProgramEnded);
-  window_.FinishAbruptEnd(EndReason::kScriptFailed);
+  window_.FinishAbruptEnd(EndReason::kScriptFailed, u"Script: x.sql, lines 3-4 (group of pieces 1..1)");
   EXPECT_EQ(Read(out_), "NCM_1.sql \u2022\n");
-  EXPECT_EQ(Read(err_), "INSERT INTO t VALUES (1)\n\n");
+  EXPECT_EQ(Read(err_), "Script: x.sql, lines 3-4 (group of pieces 1..1)\nINSERT INTO t VALUES (1)\n\n");
 }
 
 TEST_F(ConsoleWindowTest, RefusesWhatTheWindowWouldRefuse) {

@@ -2,11 +2,13 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "console/console_window.h"
 #include "db/qv_main.h"
+#include "platform/file_write.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/utf.h"
@@ -14,9 +16,13 @@
 #include "update/exit_codes.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
+#include "update/run_report.h"
+#include "update/script_check.h"
 
 namespace corvalen {
 namespace {
+
+inline constexpr int kExitFindings = 5;  // --check found something to look at
 
 // The scripts folder as the window's start-up keeps it: no trailing separator
 // except for the root.
@@ -25,11 +31,79 @@ std::u16string WithoutTrailingSeparator(std::u16string folder) {
   return folder;
 }
 
+// A name or path as the console shows it: readable and on one line.
+std::string Shown(const std::u16string& name) { return Utf16ToUtf8(EscapeControls(name)); }
+
+std::u16string ScriptPath(const ModMain& module, int32_t entry) {
+  return module.CarpetaScripts + kPathSeparator + module.ListadoSql[static_cast<size_t>(entry)].Archivo;
+}
+
 void PrintCatalogue(const ModMain& module) {
   for (int32_t i = 1; i <= module.UpperBound(); ++i) {
     const ScriptSql& entry = module.ListadoSql[static_cast<size_t>(i)];
-    std::printf("%d\t%s\t%s\n", i, Utf16ToUtf8(entry.Categoria).c_str(),
-                Utf16ToUtf8(EscapeControls(entry.Archivo)).c_str());
+    std::printf("%d\t%s\t%s\n", i, Utf16ToUtf8(entry.Categoria).c_str(), Shown(entry.Archivo).c_str());
+  }
+}
+
+// --check: every script of the catalogue read and cut as the run would,
+// with its calls' lines and its findings. Returns the exit code.
+int CheckCatalogue(const ModMain& module) {
+  int findings = 0;
+  for (int32_t i = 1; i <= module.UpperBound(); ++i) {
+    const std::u16string path = ScriptPath(module, i);
+    const ScriptCheck check = CheckScript(path);
+    const size_t pieces = check.pieces > 0 ? check.pieces - 1 : 0;
+    std::printf("%s: %zu %s, %zu %s\n", Shown(module.ListadoSql[static_cast<size_t>(i)].Archivo).c_str(),
+                pieces, pieces == 1 ? "pieza" : "piezas", check.groups.size(),
+                check.groups.size() == 1 ? "llamada" : "llamadas");
+    for (size_t g = 0; g < check.groups.size(); ++g) {
+      std::printf("  llamada %zu: líneas %d-%d\n", g + 1, check.groups[g].first, check.groups[g].last);
+    }
+    for (const Finding& finding : check.findings) {
+      if (finding.line > 0) {
+        std::printf("%s:%d: %s\n", Shown(path).c_str(), finding.line, Utf16ToUtf8(finding.text).c_str());
+      } else {
+        std::printf("%s: %s\n", Shown(path).c_str(), Utf16ToUtf8(finding.text).c_str());
+      }
+      ++findings;
+    }
+  }
+  std::fflush(stdout);
+  return findings > 0 ? kExitFindings : kExitCompleted;
+}
+
+// "Script: <path>, lines A-B (group of pieces i..j)" for a failed script.
+std::u16string FailureLocation(const RunRecord& record) {
+  if (!record.failure) return std::u16string();
+  const FailureRecord& failure = *record.failure;
+  std::u16string text = u"Script: " + failure.script;
+  if (const auto& group = failure.group) {
+    text += u", lines " + ToDecimal(group->lines.first) + u"-" + ToDecimal(group->lines.last) +
+            u" (group of pieces " + ToDecimal(static_cast<long long>(group->first_piece)) + u".." +
+            ToDecimal(static_cast<long long>(group->last_piece)) + u")";
+    if (group->file_line) text += u", line " + ToDecimal(*group->file_line);
+  }
+  return text;
+}
+
+// The run itself; returns its exit code.
+int RunUpdate(ModMain& module, ConsoleWindow& window) {
+  try {
+    try {
+      module.EjecutarActualizaciones(window);
+    } catch (const NumberedError& error) {
+      // A failure the run's own handler could not handle.
+      window.MessageBox(error.description(), kApplicationErrorTitle, MessageIcon::kExclamation);
+      module.ReleaseObjects();
+      window.FinishAbruptEnd(EndReason::kFailure, u"");
+      return kExitFailure;
+    }
+    return module.HuboErrores == kTrue ? kExitWithErrors : kExitCompleted;
+  } catch (const ProgramEnded& end) {
+    // Give up every object first: an open transaction is rolled back, never committed.
+    module.ReleaseObjects();
+    window.FinishAbruptEnd(end.reason, FailureLocation(module.run_record));
+    return ExitCodeFor(end.reason, module.HuboErrores == kTrue);
   }
 }
 
@@ -39,12 +113,22 @@ int Run(int argc, char** argv) {
                "corvalensql-cli");
   std::string scripts;
   std::string config;
+  std::string report;
   bool list_only = false;
+  bool check_only = false;
   app.add_option("--scripts", scripts, "Folder that holds the scripts (default: the program's folder)");
   app.add_option("--config", config,
                  "Configuration file of the data-access component (default: "
                  "$ProgramFiles/Marvento/quorvexconfig.ini)");
-  app.add_flag("--list", list_only, "Print the catalogue of scripts and exit; no database is touched");
+  auto* list = app.add_flag("--list", list_only,
+                            "Print the catalogue of scripts and exit; no database is touched");
+  auto* check = app.add_flag("--check", check_only,
+                             "Read and cut every script as a run would and report how, with what "
+                             "to look at; no database is touched");
+  app.add_option("--report", report, "Write a JSON report of the run to FILE when it ends")
+      ->excludes(list)
+      ->excludes(check);
+  list->excludes(check);
   app.set_version_flag("--version", Utf16ToUtf8(VersionTitle()), "Print the program's version and exit");
   try {
     app.parse(argc, argv);
@@ -60,8 +144,12 @@ int Run(int argc, char** argv) {
   // Names as the system gave them, byte for byte, even when not UTF-8.
   const std::u16string scripts_folder = WithoutTrailingSeparator(NativeToUtf16(scripts));
   if (!scripts.empty() && !IsFolder(scripts_folder)) {
-    std::fprintf(stderr, "--scripts: %s is not a folder\n",
-                 Utf16ToUtf8(EscapeControls(DisplayName(scripts_folder))).c_str());
+    std::fprintf(stderr, "--scripts: %s is not a folder\n", Shown(DisplayName(scripts_folder)).c_str());
+    return kExitUsage;
+  }
+  const std::u16string report_path = NativeToUtf16(report);
+  if (!report.empty() && !CanCreateFileAt(report_path)) {
+    std::fprintf(stderr, "--report: cannot write %s\n", Shown(DisplayName(report_path)).c_str());
     return kExitUsage;
   }
 
@@ -70,28 +158,33 @@ int Run(int argc, char** argv) {
   module.CarpetaScripts = scripts.empty() ? ProgramFolder() : scripts_folder;
   if (!config.empty()) module.ConfigPathOverride = NativeToUtf16(config);
 
-  try {
-    if (list_only) {
+  if (list_only || check_only) {
+    try {
       module.ObtenerListadoSql();
+    } catch (const ProgramEnded& end) {
+      window.FinishAbruptEnd(end.reason, u"");
+      return ExitCodeFor(end.reason, false);
+    }
+    if (list_only) {
       PrintCatalogue(module);
       return kExitCompleted;
     }
-    try {
-      module.EjecutarActualizaciones(window);
-    } catch (const NumberedError& error) {
-      // A failure the run's own handler could not handle (its rollback failed).
-      window.MessageBox(error.description(), kApplicationErrorTitle, MessageIcon::kExclamation);
-      module.ReleaseObjects();
-      window.FinishAbruptEnd(EndReason::kFailure);
-      return kExitFailure;
-    }
-    return module.HuboErrores == kTrue ? kExitWithErrors : kExitCompleted;
-  } catch (const ProgramEnded& end) {
-    // Give up every object first: an open transaction is rolled back, never committed.
-    module.ReleaseObjects();
-    window.FinishAbruptEnd(end.reason);
-    return ExitCodeFor(end.reason, module.HuboErrores == kTrue);
+    return CheckCatalogue(module);
   }
+
+  RunReportInfo info;
+  info.start = std::chrono::system_clock::now();
+  info.config_path = module.ConfigPath();
+  info.exit_code = RunUpdate(module, window);
+  info.end = std::chrono::system_clock::now();
+  if (!report.empty()) {
+    try {
+      WriteFileAtomically(report_path, RunReportJson(module, info));
+    } catch (const NumberedError& error) {
+      std::fprintf(stderr, "--report: %s\n", Utf16ToUtf8(error.description()).c_str());
+    }
+  }
+  return info.exit_code;
 }
 
 }  // namespace

@@ -27,6 +27,10 @@ std::u16string ConnectionFailureText(const std::u16string& entidad, const std::u
 
 }  // namespace
 
+void ModMain::SetOutcome(int32_t line, ScriptOutcome outcome) {
+  if (ScriptRecord* record = run_record.AtLine(line)) record->outcome = outcome;
+}
+
 void ModMain::EjecutarActualizaciones(RunWindow& frm) {
   Procedure proc(kModuleModMain, u"EjecutarActualizaciones");
   WithErrorHandler(
@@ -51,6 +55,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           AppendToListLine(frm, line_index, kOutcomeError);
           proc.At(statements[2]);
           HuboErrores = kTrue;
+          SetOutcome(line_index, ScriptOutcome::kError);
           entidades_fallidas.insert(entidad);
           conexion_vigente = false;
         };
@@ -71,6 +76,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           oComando.reset();
           proc.At(statements[3]);
           AppendToListLine(frm, line_index, kOutcomeOk);
+          SetOutcome(line_index, ScriptOutcome::kOk);
         };
 
         proc.At(10);
@@ -79,6 +85,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
         ListarActualizacionesEnPantalla(frm);
         proc.At(30);
         const int32_t n = UpperBound();
+        run_record.scripts.assign(static_cast<size_t>(n), ScriptRecord{});
         proc.At(40);
         for (int32_t i = 1; i <= n; ++i) {
           const ScriptSql& entry = ListadoSql[static_cast<size_t>(i)];
@@ -94,6 +101,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           proc.At(70);
           if (entidades_fallidas.count(Categoria) != 0) {
             AppendToListLine(frm, linea, kOutcomeError);
+            SetOutcome(linea, ScriptOutcome::kSkipped);
           } else if (EntidadActual.empty()) {
             // First connection of the run.
             proc.At(80);

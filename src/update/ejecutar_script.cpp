@@ -1,16 +1,16 @@
 // EjecutarScript: one script file, cut at GO lines and sent in groups.
+#include <chrono>
 #include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/ansi_file.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
-#include "text/string_builder.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
+#include "update/script_reader.h"
 #include "update/script_text.h"
 
 namespace corvalen {
@@ -21,17 +21,53 @@ constexpr char16_t kFailureTitle[] = u"\u00A1Atencion!";
 
 }  // namespace
 
+void ModMain::RecordFailure(const std::u16string& ruta, int32_t indice_lista, int32_t piece_index,
+                            const std::u16string& message, const std::u16string& group_text,
+                            std::u16string_view texto,
+                            const std::vector<std::u16string_view>& piezas,
+                            const PieceGroup* grupo) {
+  if (ScriptRecord* record = run_record.AtLine(indice_lista)) {
+    record->outcome = ScriptOutcome::kFailed;
+  }
+  FailureRecord failure{ruta, piece_index, message, group_text, std::nullopt};
+  if (grupo != nullptr) {
+    FailedGroup where;
+    where.first_piece = grupo->first;
+    where.last_piece = grupo->last;
+    where.lines = LinesOfGroups(texto, piezas, {*grupo}).front();
+    if (auto batch_line = BatchLineInMessage(message)) {
+      where.file_line = where.lines.start + *batch_line - 1;
+    }
+    failure.group = where;
+  }
+  run_record.failure = std::move(failure);
+}
+
 bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLista) {
   Procedure proc(kModuleModMain, u"EjecutarScript");
   // The piece index and the group text are what the failure report shows.
   // The index is 32-bit: a script may have more than 32,767 pieces.
   int32_t i = 0;
   std::u16string sql;
+  // Kept outside the body so that a failure can say where its group is.
+  std::u16string texto;
+  std::vector<std::u16string_view> piezas;
+  std::vector<PieceGroup> grupos;
+  const PieceGroup* grupo_actual = nullptr;
+  ScriptRecord* record = run_record.AtLine(IndiceLista);
+  const auto started = std::chrono::steady_clock::now();
+  auto record_duration = [&] {
+    if (record == nullptr) return;
+    record->duration_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - started)
+                              .count();
+  };
 
   auto send = [&](int32_t first_statement) {
     proc.At(first_statement);
     AppendToListLine(MainWindow(), IndiceLista, kMark);
     proc.At(first_statement + 10);
+    if (record != nullptr) ++record->groups_sent;
     Required(oConexion).Execute(sql);
     proc.At(first_statement + 20);
     AppendToListLine(MainWindow(), IndiceLista, kMark);
@@ -39,34 +75,16 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
 
   return WithErrorHandler(
       [&]() -> bool {
+        // Statements 10 to 80: the file's lines, each followed by CR LF,
+        // gathered in a string builder and read out of it once.
         proc.At(10);
-        auto builder = std::make_unique<clsStringBuilder>();
-        proc.At(20);  // the file handle is the reader itself
-        proc.At(30);
-        LineInput file(RutaScript);
-        std::u16string line;
-        for (;;) {
-          proc.At(40);
-          if (file.AtEnd()) break;
-          proc.At(50);
-          file.ReadLine(&line);
-          proc.At(60);
-          line += u"\r\n";
-          builder->Append(line);
-          proc.At(70);
-        }
-        proc.At(80);
-        std::u16string texto = builder->ToString();
-        // Nothing reads the builder again; giving its block up now keeps the
-        // text in memory once rather than twice for the rest of the call.
-        builder.reset();
-        line = std::u16string();
+        texto = ReadScriptText(RutaScript);
 
         // Statements 90 to 170 normalise the separators and 180 cuts the
         // text at them; both are done in one pass that leaves the text as it
         // is and returns the pieces as views into it.
         proc.At(90);
-        const std::vector<std::u16string_view> piezas = CutIntoPieces(texto);
+        piezas = CutIntoPieces(texto);
         proc.At(200);
         if (piezas.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
           throw NumberedError(kErrOverflow);
@@ -77,9 +95,10 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
         // Where the groups close: after 21 pieces, and around every piece
         // that creates a routine or a view (see GroupPieces).
         proc.At(220);
-        const std::vector<PieceGroup> grupos = GroupPieces(piezas);
+        grupos = GroupPieces(piezas);
 
         for (const PieceGroup& grupo : grupos) {
+          grupo_actual = &grupo;
           for (size_t k = grupo.first; k <= grupo.last; ++k) {
             i = static_cast<int32_t>(k);
             proc.At(230);
@@ -97,18 +116,20 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
           MainWindow().DoEvents();
         }
 
-        proc.At(410);
-        file.Close();
+        grupo_actual = nullptr;
         proc.At(420);
-        const bool result = true;
-        proc.At(430);
-        builder.reset();
-        return result;
+        record_duration();
+        return true;
       },
       [&](const NumberedError& error) -> bool {
         // Each step's own failure is kept apart: the report always shows the
         // script's failure, and the program always ends without committing.
-        std::u16string text = WithRollbackOutcome(error.description());  // 470
+        std::u16string description = WithRollbackOutcome(error.description());  // 470
+        record_duration();
+        Attempt([&] {
+          RecordFailure(RutaScript, IndiceLista, i, description, sql, texto, piezas, grupo_actual);
+        });
+        std::u16string text = description;
         // 480
         text += u" Actualizaci\u00F3n Cancelada. Script: ";
         text += RutaScript;

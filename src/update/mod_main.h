@@ -8,10 +8,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/connection.h"
 #include "db/data_access.h"
+#include "update/run_record.h"
+#include "update/script_text.h"
 #include "update/run_window.h"
 
 namespace corvalen {
@@ -48,6 +51,8 @@ class ModMain {
   // When set, the data-access component reads this configuration file instead
   // of the one under the program-files folder.
   std::optional<std::u16string> ConfigPathOverride;
+  // What happened in the run so far (outcomes, the failure), for reports.
+  RunRecord run_record;
 
   // ---- Procedures ----
   // Fills ListadoSql from CarpetaScripts: the six families in fixed order.
@@ -81,6 +86,14 @@ class ModMain {
   // the rollback failed (no connection, no open transaction): the failure
   // being handled is always the one reported.
   std::u16string WithRollbackOutcome(std::u16string description);
+  // Keeps the outcome of the script on list line `line` in run_record.
+  void SetOutcome(int32_t line, ScriptOutcome outcome);
+  // Keeps in run_record that the script on list line `indice_lista` failed,
+  // and where: `grupo` is the group being sent (null before the first).
+  void RecordFailure(const std::u16string& ruta, int32_t indice_lista, int32_t piece_index,
+                     const std::u16string& message, const std::u16string& group_text,
+                     std::u16string_view texto, const std::vector<std::u16string_view>& piezas,
+                     const PieceGroup* grupo);
 
  private:
   RunWindow& main_window_;

@@ -1,6 +1,8 @@
 // The console program end to end on real SQLite databases.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "tests/e2e/cli_runner.h"
@@ -25,9 +27,24 @@ class CliSqliteTest : public ::testing::Test {
                       "\n\n[NCM]\nProvider=sqlite\nConnection=" + ncm_db + "\n" + extra_ncm +
                       "\n[PERSONAL]\nProvider=sqlite\nConnection=personal.db\n");
   }
+  // Every run also writes its JSON report, which Report() reads back.
   CliResult Run() {
     return RunCli({"--scripts", folder_.path().string(), "--config",
-                   (folder_.path() / "quorvexconfig.ini").string()});
+                   (folder_.path() / "quorvexconfig.ini").string(), "--report",
+                   (folder_.path() / "informe.json").string()});
+  }
+  nlohmann::json Report() const {
+    std::ifstream in(folder_.path() / "informe.json");
+    return nlohmann::json::parse(in);
+  }
+  // Each script's outcome and groups sent, as "outcome/groups".
+  std::vector<std::string> Outcomes() const {
+    std::vector<std::string> out;
+    const nlohmann::json report = Report();
+    for (const auto& s : report["scripts"]) {
+      out.push_back(s["outcome"].get<std::string>() + "/" + std::to_string(s["groups_sent"].get<int>()));
+    }
+    return out;
   }
   bool TableExists(const std::filesystem::path& db, const std::string& table) {
     return SqliteQuery(db, "SELECT count(*) FROM sqlite_master WHERE name = '" + table + "'") == "1";
@@ -54,6 +71,14 @@ TEST_F(CliSqliteTest, AllGoodOverThreeCategories) {
   EXPECT_EQ(SqliteQuery(erp_, "SELECT fraccion FROM aranceles"), "0101.21.01");
   EXPECT_EQ(SqliteQuery(personal_, "SELECT nombre FROM empleados"), "Ana");
   EXPECT_FALSE(TableExists(personal_, "monedas"));
+  const nlohmann::json report = Report();
+  EXPECT_EQ(report["version"], "2.0.16");
+  EXPECT_EQ(report["exit_code"], 0);
+  EXPECT_TRUE(report["failure"].is_null());
+  EXPECT_EQ(report["scripts"][2]["file"], "NCM_01.sql");
+  EXPECT_EQ(report["scripts"][2]["entity"], "NCM");
+  EXPECT_EQ(Outcomes(), (std::vector<std::string>{"ok/1", "ok/1", "ok/1", "ok/1"}));
+  EXPECT_EQ(report["start"].get<std::string>().size(), 20u);  // 2026-12-08T10:15:30Z
 }
 
 TEST_F(CliSqliteTest, EmptyFolderCompletes) {
@@ -81,8 +106,20 @@ TEST_F(CliSqliteTest, AFailingScriptInTheMiddleIsRolledBackAndStopsTheRun) {
                        " - Linea: 2\n-- ALTER PROCEDURE"),
             std::string::npos)
       << r.err;
-  // The failing group text follows the message, as the clipboard holds it.
+  // Then where the failing group is in the file, and its text as the
+  // clipboard holds it.
+  EXPECT_NE(r.err.find("\nScript: " + path + ", lines 5-7 (group of pieces 2..2)\n\n-- ALTER"),
+            std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.rfind("INSERT INTO no_existe VALUES (1);\n\n"), std::string::npos) << r.err;
+  const nlohmann::json report = Report();
+  EXPECT_EQ(report["exit_code"], 2);
+  EXPECT_EQ(Outcomes(), (std::vector<std::string>{"ok/1", "failed/2", "not-run/0"}));
+  EXPECT_EQ(report["failure"]["script"], path);
+  EXPECT_EQ(report["failure"]["piece_index"], 2);
+  EXPECT_EQ(report["failure"]["lines"], (nlohmann::json{{"first", 5}, {"last", 7}}));
+  EXPECT_EQ(report["failure"]["message"], "no such table: no_existe");
+  EXPECT_EQ(report["failure"]["text"].get<std::string>().substr(0, 17), "\r\n-- ALTER PROCED");
 }
 
 TEST_F(CliSqliteTest, AnUnreachableFirstEntityIsSkipped) {
@@ -105,6 +142,8 @@ TEST_F(CliSqliteTest, AnUnreachableFirstEntityIsSkipped) {
   // One report per failed entity, not one per script.
   EXPECT_EQ(r.err.find("Error estableciendo", r.err.find("Error estableciendo") + 1),
             std::string::npos);
+  EXPECT_EQ(Outcomes(), (std::vector<std::string>{"error/0", "skipped/0", "ok/1"}));
+  EXPECT_EQ(Report()["exit_code"], 1);
 }
 
 TEST_F(CliSqliteTest, AnUnreachableEntityInTheMiddleIsSkipped) {
@@ -132,6 +171,35 @@ TEST_F(CliSqliteTest, AccessTagEndsTheRun) {
   EXPECT_TRUE(TableExists(erp_, "monedas"));
   EXPECT_FALSE(TableExists(erp_, "aranceles"));
   EXPECT_FALSE(TableExists(personal_, "empleados"));
+  EXPECT_EQ(Outcomes(), (std::vector<std::string>{"ok/1", "not-run/0", "not-run/0"}));
+  EXPECT_EQ(Report()["exit_code"], 3);
+}
+
+TEST_F(CliSqliteTest, AReportThatCannotBeWrittenIsBadUsageBeforeAnythingRuns) {
+  folder_.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
+  Config();
+  for (const std::string& report : {(folder_.path() / "no" / "r.json").string(), std::string("/proc/r.json")}) {
+    CliResult r = RunCli({"--scripts", folder_.path().string(), "--config",
+                          (folder_.path() / "quorvexconfig.ini").string(), "--report", report});
+    EXPECT_EQ(r.exit_code, 64) << report;
+  }
+  EXPECT_FALSE(TableExists(erp_, "monedas"));
+}
+
+TEST_F(CliSqliteTest, CheckReportsCallsAndFindingsWithoutTouchingADatabase) {
+  folder_.CopyFixture("check/rangos_mixto.sql", "CATALOGOS_01.sql");
+  CliResult clean = RunCli({"--check", "--scripts", folder_.path().string()});
+  EXPECT_EQ(clean.exit_code, 0) << clean.out;
+  EXPECT_EQ(clean.OutLines(), (std::vector<std::string>{"CATALOGOS_01.sql: 3 piezas, 3 llamadas",
+                                                        "  llamada 1: líneas 1-3",
+                                                        "  llamada 2: líneas 6-6",
+                                                        "  llamada 3: líneas 8-8"}));
+  folder_.CopyFixture("check/sin_go.sql", "NCM_01.sql");
+  CliResult findings = RunCli({"--check", "--scripts", folder_.path().string()});
+  EXPECT_EQ(findings.exit_code, 5);
+  EXPECT_EQ(findings.OutLines().back(), (folder_.path() / "NCM_01.sql").string() +
+                                            ":1: no hay ningún GO que separe: no se ejecuta nada");
+  EXPECT_EQ(RunCli({"--check", "--list"}).exit_code, 64);
 }
 
 TEST_F(CliSqliteTest, ListPrintsTheCatalogueWithoutTouchingADatabase) {

@@ -1,0 +1,22 @@
+// Writing a whole file so that a reader never sees half of it.
+#ifndef CORVALEN_PLATFORM_FILE_WRITE_H_
+#define CORVALEN_PLATFORM_FILE_WRITE_H_
+
+#include <string>
+#include <string_view>
+
+namespace corvalen {
+
+// Writes `bytes` to a new file beside `path` and renames it to `path`, which
+// it replaces: `path` holds either what it held before or all of `bytes`.
+// Raises NumberedError (75 with the system's reason) when it cannot.
+void WriteFileAtomically(const std::u16string& path, std::string_view bytes);
+
+// Whether a file could be created at `path`: its folder exists and takes new
+// files. Checked by creating and removing a file beside it; `path` itself is
+// not touched.
+bool CanCreateFileAt(const std::u16string& path);
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_PLATFORM_FILE_WRITE_H_

@@ -1,0 +1,78 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/file_write.h"
+#include "platform/numbered_error.h"
+#include "platform/utf.h"
+
+namespace corvalen {
+namespace {
+
+const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+[[noreturn]] void Fail(const std::u16string& path, DWORD error) {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::u16string reason = text != nullptr ? std::u16string(reinterpret_cast<char16_t*>(text))
+                                          : u"error " + ToDecimal(error);
+  if (text != nullptr) LocalFree(text);
+  while (!reason.empty() && (reason.back() == u'\n' || reason.back() == u'\r')) reason.pop_back();
+  throw NumberedError(kErrPathFileAccess, StandardDescription(kErrPathFileAccess) + u" (" +
+                                              DisplayName(path) + u": " + reason + u")");
+}
+
+// Creates a new, empty file beside `path`; returns its handle and name, or
+// INVALID_HANDLE_VALUE.
+HANDLE CreateBeside(const std::u16string& path, std::u16string* name) {
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    *name = path + u".tmp-" + ToDecimal(GetCurrentProcessId()) + u"-" + ToDecimal(attempt);
+    HANDLE file = CreateFileW(Wide(*name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
+  std::u16string temporary;
+  HANDLE file = CreateBeside(path, &temporary);
+  if (file == INVALID_HANDLE_VALUE) Fail(path, GetLastError());
+  size_t written = 0;
+  bool ok = true;
+  while (ok && written < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, 1u << 30));
+    DWORD n = 0;
+    ok = WriteFile(file, bytes.data() + written, chunk, &n, nullptr) != 0 && n > 0;
+    written += n;
+  }
+  // On disk before the rename, so that a crash cannot leave an empty file.
+  ok = ok && FlushFileBuffers(file) != 0;
+  DWORD error = ok ? 0 : GetLastError();
+  CloseHandle(file);
+  if (ok && MoveFileExW(Wide(temporary), Wide(path),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    ok = false;
+    error = GetLastError();
+  }
+  if (!ok) {
+    DeleteFileW(Wide(temporary));
+    Fail(path, error);
+  }
+}
+
+bool CanCreateFileAt(const std::u16string& path) {
+  std::u16string temporary;
+  HANDLE file = CreateBeside(path, &temporary);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  DeleteFileW(Wide(temporary));
+  return true;
+}
+
+}  // namespace corvalen

@@ -1,0 +1,22 @@
+// Reading a script file into the text that the run cuts into pieces.
+#ifndef CORVALEN_UPDATE_SCRIPT_READER_H_
+#define CORVALEN_UPDATE_SCRIPT_READER_H_
+
+#include <optional>
+#include <string>
+
+#include "platform/ansi_file_decoder.h"
+
+namespace corvalen {
+
+// The script text of the file at `path`: its lines read in the system's ANSI
+// code page (or in the encoding its byte-order mark announces), each followed
+// by CR LF, the last one included, gathered in a clsStringBuilder. `encoding`,
+// when given, receives the encoding the file was read in. Raises
+// NumberedError when the file cannot be opened or read.
+std::u16string ReadScriptText(const std::u16string& path,
+                              std::optional<TextEncoding>* encoding = nullptr);
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_UPDATE_SCRIPT_READER_H_

@@ -1,0 +1,3 @@
+INSERT INTO t VALUES ('a');
+INSERT INTO t VALUES ('café');
+GO
