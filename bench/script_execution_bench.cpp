@@ -23,6 +23,8 @@
 #include "platform/utf.h"
 #include "update/mod_main.h"
 #include "update/run_window.h"
+#include "update/script_check.h"
+#include "update/script_reader.h"
 #include "update/script_text.h"
 
 namespace corvalen {
@@ -46,6 +48,7 @@ class NullWindow : public RunWindow {
   int32_t ListCount() const override { return 1; }
   std::u16string ListItem(int16_t) const override { return std::u16string(); }
   void SetListItem(int16_t, const std::u16string&) override {}
+  void AppendToListItem(int16_t, std::u16string_view) override {}
   void SetListIndex(int16_t) override {}
   void SetStatusPrgCaption(const std::u16string&) override {}
   void SetStatusCaption(const std::u16string&) override {}
@@ -197,18 +200,14 @@ void BM_ReadCutAndGroupWithoutBuilder(benchmark::State& state) {
       texto += u"\r\n";
     }
     const std::vector<std::u16string_view> piezas = CutIntoPieces(texto);
-    const int32_t ultima = static_cast<int32_t>(piezas.size()) - 2;
-    int32_t contador = 0;
     size_t sent = 0;
-    for (int32_t i = 0; i <= ultima; ++i) {
-      if (i + 1 <= ultima && CreatesRoutine(piezas[static_cast<size_t>(i) + 1])) contador = 20;
-      sql += piezas[static_cast<size_t>(i)];
-      sql += u"\r\n";
-      if (++contador > 20) {
-        sent += sql.size();
-        contador = 0;
-        sql.clear();
+    for (const PieceGroup& group : GroupPieces(piezas)) {
+      for (size_t k = group.first; k <= group.last; ++k) {
+        sql += piezas[k];
+        sql += u"\r\n";
       }
+      sent += sql.size();
+      sql.clear();
     }
     benchmark::DoNotOptimize(sent);
   }
@@ -220,6 +219,34 @@ BENCHMARK(BM_ReadCutAndGroupWithoutBuilder)
     ->Arg(100)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// The run's own reading and cutting (what --check shares with it), then
+// --check on the same script: its speed must stay at least half of this.
+void BM_ReadAndCut(benchmark::State& state) {
+  const fs::path& path = Script(state.range(0), "GO");
+  const std::u16string ruta = Utf8ToUtf16(path.string());
+  for (auto _ : state) {
+    const std::u16string texto = ReadScriptText(ruta);
+    const std::vector<std::u16string_view> piezas = CutIntoPieces(texto);
+    benchmark::DoNotOptimize(GroupPieces(piezas).size());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fs::file_size(path)));
+}
+BENCHMARK(BM_ReadAndCut)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_CheckScript(benchmark::State& state) {
+  const fs::path& path = Script(state.range(0), "GO");
+  const std::u16string ruta = Utf8ToUtf16(path.string());
+  size_t findings = 0;
+  for (auto _ : state) {
+    const ScriptCheck check = CheckScript(ruta);
+    findings = check.findings.size();
+    benchmark::DoNotOptimize(check.groups.size());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fs::file_size(path)));
+  state.counters["findings"] = static_cast<double>(findings);
+}
+BENCHMARK(BM_CheckScript)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace corvalen

@@ -198,6 +198,10 @@ std::vector<std::u16string_view> CutIntoPieces(std::u16string_view text) {
   return pieces;
 }
 
+bool ContainsEitherWord(std::u16string_view text, std::string_view a, std::string_view b) {
+  return ContainsEither(text, a, b);
+}
+
 bool CreatesRoutine(std::u16string_view piece) {
   // The rarer words first: most pieces hold none of them.
   return (ContainsEither(piece, "PROC", "FUNCTION") || ContainsEither(piece, "TRIGGER", "VIEW")) &&

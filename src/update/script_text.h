@@ -39,6 +39,11 @@ std::vector<std::u16string_view> CutIntoPieces(std::u16string_view text);
 // so such a piece is sent in a group of its own.
 bool CreatesRoutine(std::u16string_view piece);
 
+// Whether `text`, converted to upper case as CreatesRoutine converts it,
+// contains `a` or `b` (upper-case ASCII words). A quick test that lets
+// closer looks skip most pieces.
+bool ContainsEitherWord(std::u16string_view text, std::string_view a, std::string_view b);
+
 // Pieces `first` to `last` (indexes into the pieces), sent in one call.
 struct PieceGroup {
   size_t first;
