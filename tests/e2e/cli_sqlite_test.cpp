@@ -175,6 +175,22 @@ TEST_F(CliSqliteTest, AccessTagEndsTheRun) {
   EXPECT_EQ(Report()["exit_code"], 3);
 }
 
+TEST_F(CliSqliteTest, ANulCharacterFailsTheScriptAtItsLineBeforeAnythingIsSent) {
+  folder_.Write("NCM_01.sql", std::string("CREATE TABLE t (a int);\r\nINSERT INTO t VALUES (1);\r\nGO\r\n"
+                                          "DELETE FROM t\r\n-- \0\r\nWHERE a = 2;\r\nGO\r\n",
+                                          95));
+  Config();
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_FALSE(TableExists(erp_, "t")) << "the whole script is rolled back";
+  // One call holds both pieces; its line 5 is the file's line 5.
+  const std::string path = (folder_.path() / "NCM_01.sql").string();
+  EXPECT_NE(r.err.find("Script: " + path + ", lines 1-6 (group of pieces 0..1), line 5\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(Report()["failure"]["line"], 5);
+}
+
 TEST_F(CliSqliteTest, AReportThatCannotBeWrittenIsBadUsageBeforeAnythingRuns) {
   folder_.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
   Config();
