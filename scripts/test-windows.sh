@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows programs and tests with the MinGW-w64 cross compiler into
 # build-windows/ and runs every test executable once under wine64 (all its
-# cases in one start: each Wine start costs about a second). Wine gets a
-# prefix of its own in a temporary folder, removed at the end.
+# cases in one start: each Wine start costs about a second); the platform
+# tests of double-byte code pages start once more, with Wine set to one.
+# Wine gets a prefix of its own in a temporary folder, removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

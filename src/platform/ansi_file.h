@@ -1,5 +1,6 @@
 // A text file opened for sequential line input in the system's ANSI code page
-// (Windows-1252), or in the encoding its byte-order mark announces.
+// (Windows-1252 on POSIX, the system's own on Windows), or in the encoding its
+// byte-order mark announces (platform/ansi_file_decoder.h).
 //
 // A line ends at a CR, or at a CR LF pair (the LF belongs to the line end).
 // An LF that does not follow a CR does not end a line: it stays in the line's

@@ -72,7 +72,7 @@ FileBytes::~FileBytes() { Close(); }
 size_t FileBytes::Read(char* buffer, size_t capacity) {
   if (handle_ < 0) throw NumberedError(kErrBadFileName);
   for (;;) {
-    ssize_t n = read(handle_, buffer, capacity);
+    ssize_t n = read(static_cast<int>(handle_), buffer, capacity);
     if (n >= 0) return static_cast<size_t>(n);
     if (errno == EINTR) continue;
     if (errno == EISDIR) throw NumberedError(kErrPathFileAccess);
@@ -82,7 +82,7 @@ size_t FileBytes::Read(char* buffer, size_t capacity) {
 
 void FileBytes::Close() {
   if (handle_ >= 0) {
-    close(handle_);
+    close(static_cast<int>(handle_));
     handle_ = -1;
   }
 }

@@ -1,64 +1,54 @@
+// The byte-order-mark rule and the Unicode decoders, the same on every
+// system; the ANSI code page is the platform's (ansi_file_decoder_posix.cpp,
+// ansi_file_decoder_windows.cpp).
 #include "platform/ansi_file_decoder.h"
 
-#include <unicode/ucnv.h>
+#include <algorithm>
+#include <cstring>
 
-#include <cstdint>
-
-#include "platform/numbered_error.h"
 #include "platform/utf.h"
 
 namespace corvalen {
 namespace {
 
-std::array<char16_t, 256> BuildWindows1252Table() {
-  std::array<char16_t, 256> table{};
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open("windows-1252", &status);
-  if (U_FAILURE(status)) {
-    throw NumberedError(kErrInvalidArgument, u"Windows-1252 converter unavailable");
-  }
-  for (int byte = 0; byte < 256; ++byte) {
-    char in = static_cast<char>(byte);
-    UChar out[4];
-    status = U_ZERO_ERROR;
-    int32_t n = ucnv_toUChars(converter, out, 4, &in, 1, &status);
-    // Every byte of Windows-1252 has a single code unit; a byte that the
-    // converter could not map at all keeps the replacement character.
-    table[static_cast<size_t>(byte)] = (U_SUCCESS(status) && n == 1) ? out[0] : u'\uFFFD';
-  }
-  ucnv_close(converter);
-  return table;
-}
+constexpr char16_t kReplacement = 0xFFFD;
 
-const char* IcuName(TextEncoding encoding) {
-  switch (encoding) {
-    case TextEncoding::kUtf8: return "UTF-8";
-    case TextEncoding::kUtf16Le: return "UTF-16LE";
-    case TextEncoding::kUtf16Be: return "UTF-16BE";
-    case TextEncoding::kWindows1252: break;
-  }
-  return nullptr;
-}
-
-// Windows-1252 decoding: blocks of plain ASCII are widened as they are (the
-// compiler vectorises the fixed-size loops); other blocks go through the table.
-size_t DecodeWindows1252(std::string_view bytes, char16_t* out) {
-  const auto& table = Windows1252Table();
-  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+// UTF-16 in either byte order. An unpaired surrogate becomes U+FFFD, as does
+// what is left at the end of the file of a code unit or of a surrogate pair.
+// Unless `final`, a lead surrogate or a byte at the end is left unread: the
+// next bytes decide.
+size_t DecodeUtf16(std::string_view bytes, bool big_endian, bool final, char16_t* out,
+                   size_t* read) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const size_t n = bytes.size();
-  constexpr size_t kBlock = 16;
+  const size_t hi = big_endian ? 0 : 1;
+  auto unit = [&](size_t k) { return static_cast<char16_t>(p[k + hi] << 8 | p[k + 1 - hi]); };
+  char16_t* const start = out;
   size_t i = 0;
-  for (; i + kBlock <= n; i += kBlock) {
-    unsigned char high = 0;
-    for (size_t k = 0; k < kBlock; ++k) high |= in[i + k];
-    if (high < 0x80) {
-      for (size_t k = 0; k < kBlock; ++k) out[i + k] = in[i + k];
+  while (n - i >= 2) {
+    const char16_t u = unit(i);
+    if (u < 0xD800 || u > 0xDFFF) {
+      *out++ = u;
+      i += 2;
+    } else if (u <= 0xDBFF && n - i >= 4 && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+      *out++ = u;
+      *out++ = unit(i + 2);
+      i += 4;
+    } else if (u <= 0xDBFF && n - i < 4) {
+      if (!final) break;
+      *out++ = kReplacement;  // a pair cut short by the end of the file
+      i = n;
     } else {
-      for (size_t k = 0; k < kBlock; ++k) out[i + k] = table[in[i + k]];
+      *out++ = kReplacement;
+      i += 2;
     }
   }
-  for (; i < n; ++i) out[i] = table[in[i]];
-  return n;
+  if (i < n && final) {
+    *out++ = kReplacement;  // half a code unit
+    i = n;
+  }
+  *read = i;
+  return static_cast<size_t>(out - start);
 }
 
 }  // namespace
@@ -68,52 +58,61 @@ DetectedEncoding DetectEncoding(std::string_view head) {
   if (starts("\xEF\xBB\xBF")) return {TextEncoding::kUtf8, 3};
   if (starts("\xFF\xFE")) return {TextEncoding::kUtf16Le, 2};
   if (starts("\xFE\xFF")) return {TextEncoding::kUtf16Be, 2};
-  return {TextEncoding::kWindows1252, 0};
-}
-
-const std::array<char16_t, 256>& Windows1252Table() {
-  static const std::array<char16_t, 256> table = BuildWindows1252Table();
-  return table;
+  return {TextEncoding::kAnsiCodePage, 0};
 }
 
 TextDecoder::TextDecoder(TextEncoding encoding) : encoding_(encoding) {
-  if (const char* name = IcuName(encoding)) {
-    UErrorCode status = U_ZERO_ERROR;
-    converter_ = ucnv_open(name, &status);
-    if (U_FAILURE(status)) {
-      throw NumberedError(kErrInvalidArgument, u"Text converter unavailable");
-    }
-  } else {
-    Windows1252Table();  // built now rather than in the middle of a file
+  if (encoding == TextEncoding::kAnsiCodePage) {
+    // Sets the code page up now rather than in the middle of a file.
+    size_t read;
+    DecodeAnsiCodePage(std::string_view(), true, nullptr, &read);
   }
 }
 
-TextDecoder::~TextDecoder() {
-  if (converter_) ucnv_close(converter_);
+size_t TextDecoder::DecodeSome(std::string_view bytes, bool final, char16_t* out,
+                               size_t* read) const {
+  switch (encoding_) {
+    case TextEncoding::kUtf8: return DecodeUtf8(bytes, final, out, read);
+    case TextEncoding::kUtf16Le: return DecodeUtf16(bytes, false, final, out, read);
+    case TextEncoding::kUtf16Be: return DecodeUtf16(bytes, true, final, out, read);
+    case TextEncoding::kAnsiCodePage: break;
+  }
+  return DecodeAnsiCodePage(bytes, final, out, read);
 }
 
 size_t TextDecoder::Decode(std::string_view bytes, char16_t* out) {
-  if (!converter_) return DecodeWindows1252(bytes, out);
-  return Convert(bytes, out, false);
+  size_t written = 0;
+  size_t read;
+  if (pending_length_ > 0) {
+    // The sequence cut by the last chunk, joined with the first bytes of this
+    // one: more than any decoder leaves unread, so that it ends in `joined`
+    // unless this chunk is shorter.
+    constexpr size_t kJoin = kMaxPending + 1;
+    char joined[kMaxPending + kJoin];
+    const size_t taken = std::min(bytes.size(), kJoin);
+    std::memcpy(joined, pending_, pending_length_);
+    std::memcpy(joined + pending_length_, bytes.data(), taken);
+    const size_t joined_length = pending_length_ + taken;
+    written = DecodeSome(std::string_view(joined, joined_length), false, out, &read);
+    if (taken == bytes.size()) {
+      pending_length_ = joined_length - read;
+      std::memmove(pending_, joined + read, pending_length_);
+      return written;
+    }
+    bytes.remove_prefix(read - pending_length_);
+    pending_length_ = 0;
+  }
+  written += DecodeSome(bytes, false, out + written, &read);
+  pending_length_ = bytes.size() - read;
+  std::memcpy(pending_, bytes.data() + read, pending_length_);
+  return written;
 }
 
 size_t TextDecoder::Finish(char16_t* out) {
-  if (!converter_) return 0;
-  return Convert(std::string_view(), out, true);
-}
-
-size_t TextDecoder::Convert(std::string_view bytes, char16_t* out, bool flush) {
-  const char* source = bytes.data();
-  const char* source_end = source + bytes.size();
-  char16_t* target = out;
-  UErrorCode status = U_ZERO_ERROR;
-  ucnv_toUnicode(converter_, &target, out + MaxOutput(bytes.size()), &source, source_end, nullptr,
-                 flush, &status);
-  if (U_FAILURE(status)) {
-    throw NumberedError(kErrInvalidArgument,
-                        u"Text decoding failed (" + Utf8ToUtf16(u_errorName(status)) + u")");
-  }
-  return static_cast<size_t>(target - out);
+  size_t read;
+  const size_t written = DecodeSome(std::string_view(pending_, pending_length_), true, out, &read);
+  pending_length_ = 0;
+  return written;
 }
 
 }  // namespace corvalen

@@ -1,17 +1,11 @@
+// The parts of the folder search that are the same on every system: the
+// name pattern and the order. Listing a folder is the platform's
+// (folder_search_posix.cpp, folder_search_windows.cpp).
 #include "platform/folder_search.h"
 
-#include <unicode/uchar.h>
+#include "platform/wide_string.h"
 
 namespace corvalen {
-namespace {
-
-char16_t Upper(char16_t c) {
-  // Simple per-code-unit mapping, as the file system's upcase table does.
-  UChar32 u = u_toupper(static_cast<UChar32>(c));
-  return u > 0xFFFF ? c : static_cast<char16_t>(u);
-}
-
-}  // namespace
 
 bool WildcardMatch(std::u16string_view pattern, std::u16string_view name) {
   // Iterative matcher with backtracking to the last '*'.
@@ -20,7 +14,8 @@ bool WildcardMatch(std::u16string_view pattern, std::u16string_view name) {
     if (p < pattern.size() && pattern[p] == u'*') {
       star = p++;
       star_n = n;
-    } else if (p < pattern.size() && (pattern[p] == u'?' || Upper(pattern[p]) == Upper(name[n]))) {
+    } else if (p < pattern.size() &&
+               (pattern[p] == u'?' || UpperCaseUnit(pattern[p]) == UpperCaseUnit(name[n]))) {
       ++p;
       ++n;
     } else if (star != std::u16string_view::npos) {
@@ -37,7 +32,8 @@ bool WildcardMatch(std::u16string_view pattern, std::u16string_view name) {
 bool NtfsNameLess(std::u16string_view a, std::u16string_view b) {
   size_t common = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < common; ++i) {
-    char16_t x = Upper(a[i]), y = Upper(b[i]);
+    // One code unit to one, as the file system's upcase table maps names.
+    char16_t x = UpperCaseUnit(a[i]), y = UpperCaseUnit(b[i]);
     if (x != y) return x < y;
   }
   if (a.size() != b.size()) return a.size() < b.size();

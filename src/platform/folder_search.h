@@ -30,12 +30,15 @@ class FolderSearch {
 
   // Starts a new search. `pattern` is a folder, the platform's separator and
   // a name pattern. Only ordinary visible files directly in the folder match
-  // (no folders, devices, sockets, hidden files or subfolders' content).
+  // (no folders, devices, sockets, hidden files or subfolders' content): on
+  // POSIX a name that starts with '.' is hidden, on Windows a file marked
+  // hidden or system is.
   // Returns the first name, without the folder, or empty when nothing
   // matches; a folder that does not exist matches nothing. Raises
   // NumberedError when the folder cannot be read. The folder and the names
-  // are system names as NativeToUtf16 holds them (platform/utf.h): a name
-  // that is not valid UTF-8 comes back so that it opens the very file listed.
+  // are system names as NativeToUtf16 holds them on POSIX (platform/utf.h): a
+  // name that is not valid UTF-8 comes back so that it opens the very file
+  // listed. On Windows they are the system's UTF-16 names.
   std::u16string First(const std::u16string& pattern);
   // The next name of the same search, or empty when there are no more.
   std::u16string Next();

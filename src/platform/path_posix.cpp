@@ -33,6 +33,8 @@ bool EnvironmentHas(const std::u16string& name) {
   return std::getenv(Utf16ToNative(name).c_str()) != nullptr;
 }
 
+std::u16string ProgramFilesFolder() { return EnvironmentValue(u"ProgramFiles"); }
+
 bool IsFolder(const std::u16string& path) {
   struct stat info;
   return !path.empty() && stat(Utf16ToNative(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);

@@ -1,24 +1,8 @@
 #include "platform/utf.h"
 
-#include <unicode/unistr.h>
-
 #include <string>
 
 namespace corvalen {
-
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-  icu::UnicodeString s = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-  return std::u16string(s.getBuffer(), static_cast<size_t>(s.length()));
-}
-
-std::string Utf16ToUtf8(std::u16string_view utf16) {
-  icu::UnicodeString s(false, utf16.data(), static_cast<int32_t>(utf16.size()));
-  std::string out;
-  s.toUTF8String(out);
-  return out;
-}
-
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;  // byte b (>= 0x80) <-> U+DC00 + b
@@ -58,7 +42,121 @@ size_t WellFormedSequence(const unsigned char* p, size_t n, char32_t* code) {
   return length;
 }
 
+// Appends the UTF-8 bytes of code point `c`.
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    *out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out += static_cast<char>(0xC0 | (c >> 6));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out += static_cast<char>(0xE0 | (c >> 12));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (c >> 18));
+    *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 }  // namespace
+
+size_t DecodeUtf8(std::string_view utf8, bool final, char16_t* out, size_t* read) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const size_t n = utf8.size();
+  char16_t* const start = out;
+  size_t i = 0;
+  while (i < n) {
+    // Runs of ASCII, the bulk of scripts, are widened eight bytes at a time.
+    while (n - i >= 8) {
+      unsigned char bits = 0;
+      for (size_t k = 0; k < 8; ++k) bits |= p[i + k];
+      if (bits >= 0x80) break;
+      for (size_t k = 0; k < 8; ++k) out[k] = p[i + k];
+      out += 8;
+      i += 8;
+    }
+    if (i == n) break;
+    const unsigned char b = p[i];
+    if (b < 0x80) {
+      *out++ = b;
+      ++i;
+      continue;
+    }
+    // The sequence's length and the range of its second byte (Table 3-7 of
+    // the Unicode Standard: no overlong forms, surrogates or code points past
+    // U+10FFFF); later bytes are 80..BF.
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2, c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3, c = b & 0x0F;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4, c = b & 0x07;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    } else {
+      *out++ = kReplacement;  // a byte that starts no sequence
+      ++i;
+      continue;
+    }
+    // The maximal subpart: the bytes that fit, up to the whole sequence.
+    size_t fit = 1;
+    while (fit < length && i + fit < n && p[i + fit] >= low && p[i + fit] <= high) {
+      c = (c << 6) | (p[i + fit] & 0x3F);
+      low = 0x80, high = 0xBF;
+      ++fit;
+    }
+    if (fit == length) {
+      if (c >= 0x10000) {
+        c -= 0x10000;
+        *out++ = static_cast<char16_t>(0xD800 + (c >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+      } else {
+        *out++ = static_cast<char16_t>(c);
+      }
+    } else if (i + fit == n && !final) {
+      break;  // the next bytes may complete it
+    } else {
+      *out++ = kReplacement;
+    }
+    i += fit;
+  }
+  *read = i;
+  return static_cast<size_t>(out - start);
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out(utf8.size(), u'\0');
+  size_t read;
+  out.resize(DecodeUtf8(utf8, true, out.data(), &read));
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    const char16_t u = utf16[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+        utf16[i + 1] <= 0xDFFF) {
+      AppendUtf8(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00),
+                 &out);
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      AppendUtf8(kReplacement, &out);
+    } else {
+      AppendUtf8(u, &out);
+    }
+  }
+  return out;
+}
 
 std::u16string NativeToUtf16(std::string_view bytes) {
   std::u16string out;
@@ -88,35 +186,19 @@ std::u16string NativeToUtf16(std::string_view bytes) {
 std::string Utf16ToNative(std::u16string_view name) {
   std::string out;
   out.reserve(name.size());
-  auto put = [&out](char32_t c) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  };
   for (size_t i = 0; i < name.size(); ++i) {
     const char16_t u = name[i];
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
         name[i + 1] <= 0xDFFF) {
-      put(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (name[i + 1] - 0xDC00));
+      AppendUtf8(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (name[i + 1] - 0xDC00),
+                 &out);
       ++i;
     } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
       out += static_cast<char>(u - kEscapeBase);  // an escaped byte goes back as it was
     } else if (u >= 0xD800 && u <= 0xDFFF) {
-      put(kReplacement);  // no byte stands for any other lone surrogate
+      AppendUtf8(kReplacement, &out);  // no byte stands for any other lone surrogate
     } else {
-      put(u);
+      AppendUtf8(u, &out);
     }
   }
   return out;

@@ -11,6 +11,26 @@ namespace {
 // cannot be spelled in a u"" literal without running into the next digit.
 std::u16string Units(std::initializer_list<char16_t> units) { return std::u16string(units); }
 
+TEST(Utf8Test, EachMaximalSubpartBecomesOneReplacementCharacter) {
+  EXPECT_EQ(Utf8ToUtf16("a\xC3\xB1\xE2\x82\xAC\xF0\x9F\x98\x80"), u"añ€\U0001F600");
+  // Truncated 4-byte sequence, E0 80 (overlong), ED A0 80 (a surrogate),
+  // F4 90 (past U+10FFFF), C0 AF (overlong), a stray continuation byte.
+  EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98" "A\xE0\x80" "B\xED\xA0\x80" "C\xF4\x90" "D\xC0\xAF\x80"),
+            u"\uFFFDA\uFFFD\uFFFDB\uFFFD\uFFFD\uFFFDC\uFFFD\uFFFDD\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(Utf16ToUtf8(Units({u'a', 0xD800, u'b', 0xDC00, 0xD83D, 0xDE00})),
+            "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xF0\x9F\x98\x80");
+  // In pieces, a sequence cut by the end waits for the next bytes, unless
+  // the input is final.
+  char16_t out[8];
+  size_t read;
+  EXPECT_EQ(DecodeUtf8("x\xF0\x9F\x98", false, out, &read), 1u);
+  EXPECT_EQ(read, 1u);
+  EXPECT_EQ(DecodeUtf8("x\xF0\x9F" "A", false, out, &read), 3u);
+  EXPECT_EQ(read, 4u);
+  EXPECT_EQ(DecodeUtf8("x\xF0\x9F\x98", true, out, &read), 2u);
+  EXPECT_EQ(std::u16string(out, 2), u"x\uFFFD");
+}
+
 TEST(NativeNameTest, EachInvalidByteBecomesALoneSurrogateAndGoesBack) {
   const std::string bytes = "A\xFF" "B\x80\xC0\xAF\xE2\x82" "C\xC3";  // stray, overlong, truncated
   const std::u16string name = NativeToUtf16(bytes);

@@ -1,13 +1,17 @@
 // Searches and comparisons over UTF-16 text in the manner of the Windows
 // string functions of the same names (Shlwapi StrStrW/StrStrIW, kernel32
-// CompareStringOrdinal, lstrlenW, lstrcmpW, lstrcmpiW). Texts are
-// NUL-terminated unless a count is given. Case mapping and collation come
-// from ICU. A character is one UTF-16 code unit for positions; case is mapped
-// code point by code point (an unpaired surrogate stands for itself).
+// CompareStringOrdinal, lstrlenW, lstrcmpW, lstrcmpiW), and the case mapping
+// the rest of the program uses. Texts are NUL-terminated unless a count or a
+// view is given. Case mapping and collation come from the platform: ICU on
+// POSIX, Win32 on Windows. A character is one UTF-16 code unit for
+// positions; case is mapped code point by code point (an unpaired surrogate
+// stands for itself) unless said otherwise.
 #ifndef CORVALEN_PLATFORM_WIDE_STRING_H_
 #define CORVALEN_PLATFORM_WIDE_STRING_H_
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace corvalen {
 
@@ -48,6 +52,24 @@ int lstrcmpiW(const char16_t* a, const char16_t* b);
 // Whether CompareStringOrdinal is offered by the platform; callers that
 // cannot rely on it compare with lstrcmpW/lstrcmpiW instead.
 bool OrdinalComparisonAvailable();
+
+// The simple upper-case mapping of one code unit, as a file system's upcase
+// table holds it: one unit to one unit, locale-independent; a unit without
+// an upper case within the Basic Multilingual Plane (surrogates included)
+// maps to itself. Cheap: callers may map every unit of long texts.
+char16_t UpperCaseUnit(char16_t c);
+
+// Whether two texts are equal when letter case is ignored: full case folding
+// on POSIX (ICU u_strCaseCompare: "STRASSE" equals "Straße"), an ordinal
+// comparison of upper-cased code units on Windows (CompareStringOrdinal,
+// where "ß" stays "ß"). Letters with a one-to-one case pair ("Ñ" and "ñ",
+// "Ή" and "ή") compare equal on both.
+bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b);
+
+// A key for EqualIgnoringCase: EqualIgnoringCase(a, b) exactly when
+// CaseFoldKey(a) == CaseFoldKey(b), for lookups in maps and sets. The
+// case-folded text on POSIX, the upper-cased code units on Windows.
+std::u16string CaseFoldKey(std::u16string_view text);
 
 }  // namespace corvalen
 

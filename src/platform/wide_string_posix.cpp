@@ -1,10 +1,11 @@
-// The wide-string functions on POSIX, built on ICU's case mapping and
-// collation.
+// The wide-string functions on POSIX, built on ICU's case mapping, case
+// folding and collation.
 #include "platform/wide_string.h"
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
+#include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
 #include <cstring>
@@ -164,5 +165,35 @@ int lstrcmpiW(const char16_t* a, const char16_t* b) {
 }
 
 bool OrdinalComparisonAvailable() { return true; }
+
+char16_t UpperCaseUnit(char16_t c) {
+  const UChar32 upper = u_toupper(static_cast<UChar32>(c));
+  return upper > 0xFFFF ? c : static_cast<char16_t>(upper);
+}
+
+bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t order =
+      u_strCaseCompare(a.data(), static_cast<int32_t>(a.size()), b.data(),
+                       static_cast<int32_t>(b.size()), U_FOLD_CASE_DEFAULT, &status);
+  return U_SUCCESS(status) && order == 0;
+}
+
+std::u16string CaseFoldKey(std::u16string_view text) {
+  std::u16string folded(text.size() + 8, u'\0');
+  for (;;) {
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        u_strFoldCase(folded.data(), static_cast<int32_t>(folded.size()), text.data(),
+                      static_cast<int32_t>(text.size()), U_FOLD_CASE_DEFAULT, &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+      folded.assign(static_cast<size_t>(length), u'\0');
+      continue;
+    }
+    if (U_FAILURE(status)) return std::u16string(text);
+    folded.resize(static_cast<size_t>(length));
+    return folded;
+  }
+}
 
 }  // namespace corvalen

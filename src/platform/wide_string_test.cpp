@@ -80,5 +80,32 @@ TEST(WideStringTest, LocaleComparisons) {
   EXPECT_TRUE(OrdinalComparisonAvailable());
 }
 
+TEST(CaseMappingTest, UpperCaseUnitMapsOneUnitToOne) {
+  EXPECT_EQ(UpperCaseUnit(u'a'), u'A');
+  EXPECT_EQ(UpperCaseUnit(u'Z'), u'Z');
+  EXPECT_EQ(UpperCaseUnit(u'_'), u'_');
+  EXPECT_EQ(UpperCaseUnit(u'ñ'), u'Ñ');
+  EXPECT_EQ(UpperCaseUnit(u'ή'), u'Ή');
+  EXPECT_EQ(UpperCaseUnit(u'ß'), u'ß');  // no one-unit upper case
+  EXPECT_EQ(UpperCaseUnit(0xD801), 0xD801);
+}
+
+TEST(CaseMappingTest, EqualIgnoringCaseAndItsKeyAgree) {
+  const std::u16string names[] = {u"CATALOGOS", u"catalogos", u"Catálogos", u"CATÁLOGOS",
+                                  u"catalogo", u"ÑANDÚ", u"ñandú", u"ΑΘΉΝΑ", u"αθήνα",
+                                  u"", u"a\U00010400", u"a\U00010400b"};
+  for (const std::u16string& a : names) {
+    for (const std::u16string& b : names) {
+      EXPECT_EQ(EqualIgnoringCase(a, b), CaseFoldKey(a) == CaseFoldKey(b))
+          << testing::PrintToString(a) << " " << testing::PrintToString(b);
+    }
+  }
+  EXPECT_TRUE(EqualIgnoringCase(u"Catálogos", u"CATÁLOGOS"));
+  EXPECT_TRUE(EqualIgnoringCase(u"ñandú", u"ÑANDÚ"));
+  EXPECT_TRUE(EqualIgnoringCase(u"ΑΘΉΝΑ", u"αθήνα"));
+  EXPECT_FALSE(EqualIgnoringCase(u"Catálogos", u"CATALOGOS"));  // accents count
+  EXPECT_FALSE(EqualIgnoringCase(u"catalogo", u"catalogos"));
+}
+
 }  // namespace
 }  // namespace corvalen

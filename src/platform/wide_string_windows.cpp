@@ -6,14 +6,19 @@
 // in the user's locale and misses letters beyond that plane: both texts are
 // upper-cased with the invariant locale's mapping (LCMapStringEx, code point
 // by code point, surrogate pairs included) and searched code unit by code
-// unit.
+// unit. UpperCaseUnit reads a table of the invariant locale's mapping of
+// every code unit, made once; EqualIgnoringCase is CompareStringOrdinal.
 #include "platform/wide_string.h"
 
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace corvalen {
 
@@ -32,6 +37,18 @@ std::u16string Upper(const char16_t* s, int32_t n) {
                               nullptr, nullptr, 0);
   if (written != n) out.assign(s, static_cast<size_t>(n));  // unmapped
   return out;
+}
+
+// The invariant upper-case mapping of every code unit. Surrogates map to
+// themselves; the other units are mapped in two runs, each one unit to one.
+std::array<char16_t, 0x10000> BuildUpperTable() {
+  std::array<char16_t, 0x10000> table;
+  for (size_t c = 0; c < table.size(); ++c) table[c] = static_cast<char16_t>(c);
+  for (auto [begin, end] : {std::pair<size_t, size_t>{0, 0xD800}, {0xE000, 0x10000}}) {
+    const std::u16string upper = Upper(table.data() + begin, static_cast<int32_t>(end - begin));
+    std::copy(upper.begin(), upper.end(), table.begin() + static_cast<ptrdiff_t>(begin));
+  }
+  return table;
 }
 
 }  // namespace
@@ -73,5 +90,25 @@ int lstrcmpiW(const char16_t* a, const char16_t* b) {
 
 // CompareStringOrdinal exists on every supported Windows (Vista and later).
 bool OrdinalComparisonAvailable() { return true; }
+
+char16_t UpperCaseUnit(char16_t c) {
+  static const std::array<char16_t, 0x10000> table = BuildUpperTable();
+  return table[c];
+}
+
+bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  // Upper-casing keeps the number of code units.
+  if (a.size() != b.size()) return false;
+  if (a.size() > INT32_MAX) return CaseFoldKey(a) == CaseFoldKey(b);
+  return ::CompareStringOrdinal(Wide(a.empty() ? u"" : a.data()), static_cast<int>(a.size()),
+                                Wide(b.empty() ? u"" : b.data()), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+std::u16string CaseFoldKey(std::u16string_view text) {
+  std::u16string key(text);
+  for (char16_t& c : key) c = UpperCaseUnit(c);
+  return key;
+}
 
 }  // namespace corvalen

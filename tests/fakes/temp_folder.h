@@ -2,10 +2,9 @@
 #ifndef CORVALEN_TESTS_FAKES_TEMP_FOLDER_H_
 #define CORVALEN_TESTS_FAKES_TEMP_FOLDER_H_
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -16,9 +15,18 @@ namespace corvalen::testing {
 class TempFolder {
  public:
   explicit TempFolder(const std::string& prefix = "corvalen") {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make " + pattern);
-    path_ = pattern;
+    // A fresh random name (as mkdtemp makes, which Windows lacks): creating
+    // a folder that already exists fails, so no two tests share one.
+    std::random_device random;
+    for (int attempt = 0; path_.empty(); ++attempt) {
+      const std::filesystem::path candidate =
+          std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate)) {
+        path_ = candidate;
+      } else if (attempt == 100) {
+        throw std::runtime_error("cannot make " + candidate.string());
+      }
+    }
   }
   ~TempFolder() {
     std::error_code ec;
