@@ -1,8 +1,6 @@
 #include "db/quorvex_config.h"
 
 #include <ini.h>
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <array>
@@ -16,6 +14,7 @@
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/utf.h"
+#include "platform/wide_string.h"
 
 namespace corvalen {
 namespace {
@@ -146,24 +145,8 @@ int ParseWithInih(const std::string& text, int max_line, ParseState& state) {
 
 std::u16string Quoted(const std::u16string& path) { return u"\"" + DisplayName(path) + u"\""; }
 
-// The key under which a section name is indexed: the name case-folded as
-// u_strCaseCompare folds it (full folding, so that "STRASSE" meets "Straße").
-std::u16string FoldedName(std::u16string_view name) {
-  std::u16string folded(name.size() + 8, u'\0');
-  for (;;) {
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length =
-        u_strFoldCase(folded.data(), static_cast<int32_t>(folded.size()), name.data(),
-                      static_cast<int32_t>(name.size()), U_FOLD_CASE_DEFAULT, &status);
-    if (status == U_BUFFER_OVERFLOW_ERROR) {
-      folded.assign(static_cast<size_t>(length), u'\0');
-      continue;
-    }
-    if (U_FAILURE(status)) return std::u16string(name);
-    folded.resize(static_cast<size_t>(length));
-    return folded;
-  }
-}
+// The key under which a section name is indexed.
+std::u16string FoldedName(std::u16string_view name) { return CaseFoldKey(name); }
 
 }  // namespace
 
@@ -173,10 +156,7 @@ const std::u16string* EntitySection::Get(std::u16string_view key) const {
 }
 
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t order = u_strCaseCompare(a.data(), static_cast<int32_t>(a.size()), b.data(),
-                                   static_cast<int32_t>(b.size()), U_FOLD_CASE_DEFAULT, &status);
-  return U_SUCCESS(status) && order == 0;
+  return EqualIgnoringCase(a, b);
 }
 
 QuorvexConfig QuorvexConfig::Load(const std::u16string& path) {

@@ -21,7 +21,9 @@ void ModMain::ReleaseObjects() {
 
 std::u16string ModMain::ConfigPath() const {
   if (ConfigPathOverride) return *ConfigPathOverride;
-  std::u16string folder = EnvironmentValue(u"ProgramFiles");
+  // Where installations keep it: a 64-bit build on Windows looks where the
+  // original 32-bit program did.
+  std::u16string folder = ProgramFilesFolder();
   folder += kPathSeparator;
   folder += u"Marvento";
   folder += kPathSeparator;

@@ -1,10 +1,10 @@
 #include "update/script_text.h"
 
-#include <unicode/uchar.h>
-
 #include <array>
 #include <cstdint>
 #include <cstring>
+
+#include "platform/wide_string.h"
 
 namespace corvalen {
 namespace {
@@ -80,8 +80,8 @@ struct UpperAsciiTable {
   std::array<bool, 128> other_preimage{};
 
   UpperAsciiTable() {
-    for (UChar32 c = 0; c < 0x10000; ++c) {
-      UChar32 upper = u_toupper(c);
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      const char32_t upper = UpperCaseUnit(static_cast<char16_t>(c));
       if (upper < u'A' || upper > u'Z') continue;
       letter[static_cast<size_t>(c)] = static_cast<char>(upper);
       if (c != upper && c != upper + 0x20) other_preimage[static_cast<size_t>(upper)] = true;

@@ -1,13 +1,13 @@
 #include "update/script_text.h"
 
 #include <gtest/gtest.h>
-#include <unicode/uchar.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/utf.h"
+#include "platform/wide_string.h"
 
 namespace corvalen {
 namespace {
@@ -67,7 +67,7 @@ Pieces SequentialSplit(const std::u16string& s) {
 
 bool LiteralCreatesRoutine(std::u16string_view piece) {
   std::u16string upper(piece);
-  for (char16_t& c : upper) c = static_cast<char16_t>(u_toupper(c));
+  for (char16_t& c : upper) c = UpperCaseUnit(c);
   auto has = [&](const char16_t* word) { return upper.find(word) != std::u16string::npos; };
   return (has(u"CREATE") || has(u"ALTER")) &&
          (has(u"PROC") || has(u"FUNCTION") || has(u"TRIGGER") || has(u"VIEW"));
