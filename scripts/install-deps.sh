@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libicu-dev libsqlite3-dev unixodbc-dev libinih-dev libcli11-dev nlohmann-json3-dev
   odbc-postgresql tdsodbc postgresql
-  xvfb xclip sqlite3 dbus xfce4-clipman
+  xvfb xclip xdotool sqlite3 dbus xfce4-clipman
 )
 
 missing=()

@@ -1,4 +1,5 @@
-// The window's icon, drawn at start-up in the four sizes the desktop asks for.
+// The window's icon, drawn at start-up in the four sizes the desktop asks for
+// from the same artwork as the Windows icon file.
 #ifndef CORVALEN_APP_CORVALEN_ICON_H_
 #define CORVALEN_APP_CORVALEN_ICON_H_
 

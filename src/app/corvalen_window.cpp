@@ -19,6 +19,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/corvalen_form.h"
 #include "app/corvalen_icon.h"
 #include "app/resume_next.h"
 #include "platform/path.h"
@@ -30,7 +31,6 @@
 namespace corvalen {
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 // How often lines that gained progress marks are shown again: about the
 // screen's rate, and never so often that laying out and painting a long line
 // takes more than a 25th of the run's time.
@@ -38,11 +38,16 @@ constexpr int kListRefreshMs = 16;
 constexpr int kListRefreshCostShare = 25;
 constexpr int kListRefreshMaxMs = 1000;
 
+// The layout is designed at 96 dots per inch.
+constexpr int kDesignDpi = 96;
+
 // A control's place from its position and size in twips.
-QRect FromTwips(int left, int top, int width, int height) {
-  return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-               height / kTwipsPerPixel);
+QRect Place(const form::TwipRect& twips) {
+  return QRect(form::ToPixels(twips.left, kDesignDpi), form::ToPixels(twips.top, kDesignDpi),
+               form::ToPixels(twips.width, kDesignDpi), form::ToPixels(twips.height, kDesignDpi));
 }
+
+QColor ToQColor(form::Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
 
 // Text to show: a byte of a file name that was not UTF-8 shows as U+FFFD.
 QString ToQString(const std::u16string& text) {
@@ -51,31 +56,39 @@ QString ToQString(const std::u16string& text) {
 
 // Tahoma where it is installed; otherwise the condensed DejaVu face, whose
 // width is closest to Tahoma's, and any sans-serif face after that.
-QFont Lettering(qreal points, bool bold) {
+QFont Lettering(const form::Lettering& lettering) {
   QFont font;
-  if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
-    font.setFamilies({QStringLiteral("Tahoma")});
+  const QString face = QString::fromUtf16(form::kFace);
+  if (QFontDatabase::hasFamily(face)) {
+    font.setFamilies({face});
   } else {
     font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
   }
   font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(points);
-  font.setBold(bold);
+  font.setPointSizeF(lettering.points);
+  font.setBold(lettering.bold);
   return font;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& place, const QString& text,
-                  const QFont& font, const QColor& colour, Qt::Alignment horizontal) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  label->setGeometry(place);
-  label->setFont(font);
+QString InitialText(const form::Control& design) { return QString::fromUtf16(design.text); }
+
+template <class Widget>
+Widget* Place(Widget* widget, const form::Control& design) {
+  widget->setObjectName(QString::fromLatin1(design.name));
+  widget->setGeometry(Place(design.place));
+  return widget;
+}
+
+QLabel* MakeLabel(QWidget* parent, const form::Control& design) {
+  auto* label = Place(new QLabel(InitialText(design), parent), design);
+  label->setFont(Lettering(design.lettering));
   label->setTextFormat(Qt::PlainText);
-  label->setAlignment(horizontal | Qt::AlignTop);
+  label->setAlignment(
+      (design.align == form::Align::kCentre ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
   // Transparent: the label paints only its text over the window.
   label->setAutoFillBackground(false);
   QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
+  palette.setColor(QPalette::WindowText, ToQColor(design.foreground));
   label->setPalette(palette);
   return label;
 }
@@ -102,78 +115,59 @@ Corvalen::~Corvalen() {
 }
 
 void Corvalen::BuildControls() {
-  setWindowTitle(QStringLiteral("Corvalen"));
+  using form::Design;
+  using form::Id;
+  setWindowTitle(QString::fromUtf16(form::kCaption));
   setWindowIcon(CorvalenIcon());
-  setFixedSize(7170 / kTwipsPerPixel, 3690 / kTwipsPerPixel);
-  setFont(Lettering(8.25, false));
+  setFixedSize(form::ToPixels(form::kClientWidth, kDesignDpi),
+               form::ToPixels(form::kClientHeight, kDesignDpi));
+  setFont(Lettering(form::kFormLettering));
   QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, QColor(192, 192, 192));
+  palette.setColor(QPalette::Window, ToQColor(form::kBackground));
   setPalette(palette);
   setAutoFillBackground(true);
 
-  const QColor black(0, 0, 0);
-  const QColor red(255, 0, 0);
-
   // Created in the order the window holds them.
-  prgbar_ = new QProgressBar(this);
-  prgbar_->setObjectName(QStringLiteral("prgbar"));
-  prgbar_->setGeometry(FromTwips(90, 3360, 6825, 75));
-  prgbar_->setRange(0, 100);
+  prgbar_ = Place(new QProgressBar(this), Design(Id::kPrgbar));
+  prgbar_->setRange(0, form::kProgressMaxAtStart);
   prgbar_->setValue(0);
   prgbar_->setTextVisible(false);
 
-  list1_ = new QListWidget(this);
-  list1_->setObjectName(QStringLiteral("List1"));
-  list1_->setGeometry(FromTwips(120, 1140, 6885, 1785));
-  list1_->setFont(Lettering(8.25, false));
+  const form::Control& list_design = Design(Id::kList1);
+  list1_ = Place(new QListWidget(this), list_design);
+  list1_->setFont(Lettering(list_design.lettering));
   QPalette list_palette = list1_->palette();
-  list_palette.setColor(QPalette::Base, QColor(192, 192, 192));
-  list_palette.setColor(QPalette::Text, black);
+  list_palette.setColor(QPalette::Base, ToQColor(list_design.background));
+  list_palette.setColor(QPalette::Text, ToQColor(list_design.foreground));
   list1_->setPalette(list_palette);
 
-  text2_ = new QLineEdit(this);
-  text2_->setObjectName(QStringLiteral("Text2"));
-  text2_->setGeometry(FromTwips(4140, 6150, 8805, 660));
+  text2_ = Place(new QLineEdit(this), Design(Id::kText2));
+  cmd_actualizar_ =
+      Place(new QPushButton(InitialText(Design(Id::kCmdActualizar)), this), Design(Id::kCmdActualizar));
+  text1_ = Place(new QLineEdit(this), Design(Id::kText1));
 
-  cmd_actualizar_ = new QPushButton(QStringLiteral("Actualizar"), this);
-  cmd_actualizar_->setObjectName(QStringLiteral("cmd_Actualizar"));
-  cmd_actualizar_->setGeometry(FromTwips(10020, 1170, 1215, 495));
+  lbl_status_ = MakeLabel(this, Design(Id::kLblStatus));
+  lbl_status_prg_ = MakeLabel(this, Design(Id::kLblStatusPrg));
+  lbl_app_ver_ = MakeLabel(this, Design(Id::kLblAppVer));
+  label2_ = MakeLabel(this, Design(Id::kLabel2));
+  label1_ = MakeLabel(this, Design(Id::kLabel1));
 
-  text1_ = new QLineEdit(this);
-  text1_->setObjectName(QStringLiteral("Text1"));
-  text1_->setGeometry(FromTwips(5460, 5310, 6195, 3315));
-
-  lbl_status_ = MakeLabel(this, "Lbl_Status", FromTwips(30, 3480, 7095, 195), QString(),
-                          Lettering(8.25, true), red, Qt::AlignHCenter);
-  lbl_status_prg_ =
-      MakeLabel(this, "Lbl_StatusPrg", FromTwips(540, 3090, 5955, 210),
-                QStringLiteral("Preparando ..."), Lettering(9, true), black, Qt::AlignHCenter);
-  lbl_app_ver_ = MakeLabel(this, "Lbl_AppVer", FromTwips(6270, 660, 675, 240),
-                           QStringLiteral("V.0.0.0"), Lettering(9.75, true), black, Qt::AlignLeft);
-  label2_ = MakeLabel(this, "Label2", FromTwips(2640, 4590, 6915, 330), QStringLiteral("Label2"),
-                      Lettering(8.25, false), black, Qt::AlignLeft);
-  label1_ = MakeLabel(this, "Label1", FromTwips(240, 300, 5490, 285),
-                      QStringLiteral("Corvalen de Base de Datos de Marvento"),
-                      Lettering(12, true), black, Qt::AlignLeft);
-
-  // The header frame: a one-pixel black rectangle, drawn beneath the labels.
-  shp1_ = new QFrame(this);
-  shp1_->setObjectName(QStringLiteral("Shp1"));
-  shp1_->setGeometry(FromTwips(30, 30, 7095, 945));
+  // The header frame: a one-pixel rectangle, drawn beneath the labels.
+  const form::Control& frame_design = Design(Id::kShp1);
+  shp1_ = Place(new QFrame(this), frame_design);
   shp1_->setFrameShape(QFrame::Box);
   shp1_->setFrameShadow(QFrame::Plain);
   shp1_->setLineWidth(1);
   QPalette frame_palette = shp1_->palette();
-  frame_palette.setColor(QPalette::WindowText, black);
+  frame_palette.setColor(QPalette::WindowText, ToQColor(frame_design.foreground));
   shp1_->setPalette(frame_palette);
   shp1_->setAttribute(Qt::WA_TransparentForMouseEvents);
   shp1_->lower();
 
-  // These lie outside the client area; hidden as well, so that they never
-  // show or take the focus.
-  for (QWidget* unused : {static_cast<QWidget*>(text2_), static_cast<QWidget*>(cmd_actualizar_),
-                          static_cast<QWidget*>(text1_), static_cast<QWidget*>(label2_)}) {
-    unused->hide();
+  // Those that lie outside the client area are hidden as well, so that they
+  // never show or take the focus.
+  for (const form::Control& design : form::kControls) {
+    if (!design.visible) findChild<QWidget*>(QString::fromLatin1(design.name))->hide();
   }
   list1_->setFocus();
 

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/window_options.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
 #include "update/run_window.h"
@@ -39,18 +40,6 @@ struct ShownBox {
 // Sees every message box before it is shown; returning true answers the box
 // with OK without showing it. Used by tests.
 using MessageBoxHook = std::function<bool(const ShownBox& shown)>;
-
-// The update run started by the first activation.
-using UpdateRun = std::function<void(ModMain& module, RunWindow& window)>;
-
-struct CorvalenOptions {
-  // The scripts folder; empty: the folder that holds the program.
-  std::u16string scripts_folder;
-  // The data-access component's configuration file; empty: its usual place.
-  std::u16string config_path;
-  // The run; empty: ModMain::EjecutarActualizaciones.
-  UpdateRun run;
-};
 
 class Corvalen : public QWidget, public RunWindow {
   Q_OBJECT
