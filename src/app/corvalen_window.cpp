@@ -21,11 +21,8 @@
 
 #include "app/corvalen_form.h"
 #include "app/corvalen_icon.h"
-#include "app/resume_next.h"
-#include "platform/path.h"
 #include "platform/utf.h"
 #include "platform/version_info.h"
-#include "update/exit_codes.h"
 #include "update/procedure.h"
 
 namespace corvalen {
@@ -102,12 +99,17 @@ int ToBar(float value) {
 }  // namespace
 
 Corvalen::Corvalen(ComponentFactory crear_componente, CorvalenOptions options)
-    : module_(*this, std::move(crear_componente)), options_(std::move(options)) {
+    : module_(*this, std::move(crear_componente)),
+      options_(std::move(options)),
+      events_(module_, *this, options_, [](int code) { QCoreApplication::exit(code); }) {
   setObjectName(QStringLiteral("Corvalen"));
   if (!options_.config_path.empty()) module_.ConfigPathOverride = options_.config_path;
   BuildControls();
   qApp->installEventFilter(this);
-  Load();
+  events_.Load([this] {
+    lbl_app_ver_->setText(ToQString(VersionLabel()));
+    FitVersionLabel();
+  });
 }
 
 Corvalen::~Corvalen() {
@@ -205,91 +207,13 @@ void Corvalen::FitVersionLabel() {
   }
 }
 
-void Corvalen::ShowErrorBox(const Procedure& proc, const NumberedError& error) {
-  MessageBox(proc.Report(error.description()), kApplicationErrorTitle, MessageIcon::kExclamation);
-}
-
-void Corvalen::Load() {
-  Procedure proc(kModuleWindow, u"Form_Load");
-  try {
-    RunResumingNext(
-        proc,
-        {
-            {0,
-             [&] {
-               module_.CarpetaScripts =
-                   options_.scripts_folder.empty() ? ProgramFolder() : options_.scripts_folder;
-             }},
-            {10, [&] { module_.ListadoSql.assign(1, ScriptSql{}); }},
-            {20,
-             [&] {
-               lbl_app_ver_->setText(ToQString(VersionLabel()));
-               FitVersionLabel();
-             }},
-            {30, [&] { DoEvents(); }},
-        },
-        [&](const NumberedError& error) { ShowErrorBox(proc, error); });
-  } catch (const ProgramEnded& ended) {
-    EndNow(ended.reason);
-  }
-}
-
 void Corvalen::Activate() {
-  if (activated_ || ended_ || !isVisible()) return;
-  activated_ = true;
-  running_ = true;
-  Procedure proc(kModuleWindow, u"Form_Activate");
-  try {
-    RunResumingNext(proc,
-                    {
-                        {10, [&] { DoEvents(); }},
-                        {20,
-                         [&] {
-                           if (options_.run) {
-                             options_.run(module_, *this);
-                           } else {
-                             module_.EjecutarActualizaciones(*this);
-                           }
-                         }},
-                    },
-                    [&](const NumberedError& error) { ShowErrorBox(proc, error); });
-    running_ = false;
-    // An Esc that came while a message box of the run was open.
-    if (escape_pending_) EndNow(EndReason::kEscape);
-  } catch (const ProgramEnded& ended) {
-    EndNow(ended.reason);
-  } catch (...) {
-    // Nothing may leave through Qt's event dispatch; an unexpected failure
-    // ends the program as a reported one would.
-    EndNow(EndReason::kFailure);
-  }
-  running_ = false;
-}
-
-void Corvalen::KeyUp(int key) {
-  if (ended_ || key != Qt::Key_Escape || module_.Finalizado != kTrue) return;
-  if (running_) {
-    // Inside the run: end it when the current pass of events returns, so
-    // that the run unwinds through its own frames and not through Qt's.
-    escape_pending_ = true;
-  } else {
-    EndNow(EndReason::kEscape);
-  }
-}
-
-void Corvalen::EndNow(EndReason reason) {
-  if (ended_) return;
-  ended_ = true;
-  running_ = false;
-  escape_pending_ = false;
-  exit_code_ = ExitCodeFor(reason, module_.HuboErrores == kTrue);
-  module_.ReleaseObjects();
-  QCoreApplication::exit(*exit_code_);
+  if (isVisible()) events_.Activate();
 }
 
 bool Corvalen::event(QEvent* event) {
   const bool handled = QWidget::event(event);
-  if (event->type() == QEvent::WindowActivate && !activated_) {
+  if (event->type() == QEvent::WindowActivate && !events_.activated()) {
     // Started from the event loop, not from inside Qt's activation handling.
     QMetaObject::invokeMethod(this, [this] { Activate(); }, Qt::QueuedConnection);
   }
@@ -300,18 +224,14 @@ void Corvalen::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // Where no window manager hands out activation, the first idle turn after
   // showing starts the run instead.
-  if (!activated_) QTimer::singleShot(0, this, [this] { Activate(); });
+  if (!events_.activated()) QTimer::singleShot(0, this, [this] { Activate(); });
 }
 
 void Corvalen::closeEvent(QCloseEvent* event) {
-  // The run needs its window until it is over.
-  if (running_) {
+  if (!events_.CloseRequested()) {
     event->ignore();
     return;
   }
-  // Closed by hand: the program ends with the code its outcome warrants,
-  // never with the event loop's plain 0.
-  EndNow(EndReason::kClosed);
   QWidget::closeEvent(event);
 }
 
@@ -319,7 +239,7 @@ bool Corvalen::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyRelease && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->window() == this) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if (!key->isAutoRepeat()) KeyUp(key->key());
+    if (!key->isAutoRepeat() && key->key() == Qt::Key_Escape) events_.EscapeReleased();
     if (key->key() == Qt::Key_Escape) return true;
   }
   return QWidget::eventFilter(watched, event);
@@ -419,10 +339,7 @@ void Corvalen::ClipboardSetText(const std::u16string& text) {
 
 void Corvalen::DoEvents() {
   QCoreApplication::processEvents();
-  if (escape_pending_ && !ended_) {
-    escape_pending_ = false;
-    EndProgram(EndReason::kEscape);
-  }
+  events_.AfterEvents();
 }
 
 void Corvalen::Pause(int32_t milliseconds) {

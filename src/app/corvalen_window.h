@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/window_events.h"
 #include "app/window_options.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
@@ -57,12 +58,12 @@ class Corvalen : public QWidget, public RunWindow {
   void SetMessageBoxHook(MessageBoxHook hook) { box_hook_ = std::move(hook); }
 
   // Whether the Activate handling has started (it starts once).
-  bool run_started() const { return activated_; }
+  bool run_started() const { return events_.activated(); }
   // Whether the Activate handling is still going on.
-  bool running() const { return running_; }
+  bool running() const { return events_.running(); }
   // Whether the program has ended; then exit_code() is what the event loop returns.
-  bool ended() const { return ended_; }
-  std::optional<int> exit_code() const { return exit_code_; }
+  bool ended() const { return events_.ended(); }
+  std::optional<int> exit_code() const { return events_.exit_code(); }
 
   // ---- RunWindow ----
   void ListClear() override;
@@ -98,21 +99,16 @@ class Corvalen : public QWidget, public RunWindow {
 
  private:
   void BuildControls();
-  void Load();
   // Widens the version label to its text, within the header frame.
   void FitVersionLabel();
   // Starts the Activate handling unless it has started already.
   void Activate();
-  void KeyUp(int key);
-  // Releases the module's objects (rolling back), stops reacting to events
-  // and leaves the event loop with the reason's exit code.
-  void EndNow(EndReason reason);
-  void ShowErrorBox(const Procedure& proc, const NumberedError& error);
   // Shows on the list every line whose text changed since it was last shown.
   void RefreshLines();
 
   ModMain module_;
   CorvalenOptions options_;
+  WindowEvents events_;
   MessageBoxHook box_hook_;
 
   QProgressBar* prgbar_ = nullptr;
@@ -135,12 +131,6 @@ class Corvalen : public QWidget, public RunWindow {
 
   float progress_max_ = 100;
   float progress_value_ = 0;
-
-  bool activated_ = false;
-  bool running_ = false;
-  bool escape_pending_ = false;
-  bool ended_ = false;
-  std::optional<int> exit_code_;
 };
 
 }  // namespace corvalen

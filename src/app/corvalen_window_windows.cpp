@@ -14,9 +14,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/resume_next.h"
 #include "platform/numbered_error.h"
-#include "platform/path.h"
 #include "platform/utf.h"
 #include "platform/version_info.h"
 #include "update/exit_codes.h"
@@ -119,6 +117,12 @@ RECT Place(const form::TwipRect& twips, int dpi) {
 CorvalenWin32::CorvalenWin32(ComponentFactory crear_componente, CorvalenOptions options)
     : module_(*this, std::move(crear_componente)),
       options_(std::move(options)),
+      events_(module_, *this, options_,
+              [this](int code) {
+                if (refresh_timer_set_) KillTimer(window_, kRefreshTimer);
+                refresh_timer_set_ = false;
+                PostQuitMessage(code);
+              }),
       refresh_interval_ms_(kListRefreshMs) {
   if (!options_.config_path.empty()) module_.ConfigPathOverride = options_.config_path;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -138,7 +142,10 @@ CorvalenWin32::CorvalenWin32(ComponentFactory crear_componente, CorvalenOptions 
   SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   BuildControls();
-  Load();
+  events_.Load([this] {
+    SetText(form::Id::kLblAppVer, VersionLabel());
+    FitVersionLabel();
+  });
 }
 
 CorvalenWin32::~CorvalenWin32() {
@@ -243,112 +250,32 @@ void CorvalenWin32::FitVersionLabel() {
   }
 }
 
-void CorvalenWin32::ShowErrorBox(const Procedure& proc, const NumberedError& error) {
-  MessageBox(proc.Report(error.description()), kApplicationErrorTitle, MessageIcon::kExclamation);
-}
-
-void CorvalenWin32::Load() {
-  Procedure proc(kModuleWindow, u"Form_Load");
-  try {
-    RunResumingNext(
-        proc,
-        {
-            {0,
-             [&] {
-               module_.CarpetaScripts =
-                   options_.scripts_folder.empty() ? ProgramFolder() : options_.scripts_folder;
-             }},
-            {10, [&] { module_.ListadoSql.assign(1, ScriptSql{}); }},
-            {20,
-             [&] {
-               SetText(form::Id::kLblAppVer, VersionLabel());
-               FitVersionLabel();
-             }},
-            {30, [&] { DoEvents(); }},
-        },
-        [&](const NumberedError& error) { ShowErrorBox(proc, error); });
-  } catch (const ProgramEnded& ended) {
-    EndNow(ended.reason);
-  }
-}
-
 int CorvalenWin32::Run(int show_command) {
-  if (!ended_) {
+  if (!events_.ended()) {
     ShowWindow(window_, show_command);
     UpdateWindow(window_);
     PostMessageW(window_, kStartRunMessage, 0, 0);
   }
   MSG message{};
-  while (!ended_) {
+  while (!events_.ended()) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0 || got == -1) break;  // WM_QUIT from elsewhere, or no queue
     if (PreTranslate(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return exit_code_.value_or(kExitFailure);
+  return events_.exit_code().value_or(kExitFailure);
 }
 
 void CorvalenWin32::Activate() {
-  if (activated_ || ended_ || !IsWindowVisible(window_)) return;
-  activated_ = true;
-  running_ = true;
-  Procedure proc(kModuleWindow, u"Form_Activate");
-  try {
-    RunResumingNext(proc,
-                    {
-                        {10, [&] { DoEvents(); }},
-                        {20,
-                         [&] {
-                           if (options_.run) {
-                             options_.run(module_, *this);
-                           } else {
-                             module_.EjecutarActualizaciones(*this);
-                           }
-                         }},
-                    },
-                    [&](const NumberedError& error) { ShowErrorBox(proc, error); });
-    running_ = false;
-    // An Esc that came while a message box of the run was open.
-    if (escape_pending_) EndNow(EndReason::kEscape);
-  } catch (const ProgramEnded& ended) {
-    EndNow(ended.reason);
-  } catch (...) {
-    // Nothing may leave through the system's message dispatch; an
-    // unexpected failure ends the program as a reported one would.
-    EndNow(EndReason::kFailure);
-  }
-  running_ = false;
-}
-
-void CorvalenWin32::KeyUp(uintptr_t key) {
-  if (ended_ || key != VK_ESCAPE || module_.Finalizado != kTrue) return;
-  if (running_) {
-    // Inside the run: end it when the current pass of messages returns, so
-    // that the run unwinds through its own frames and not the system's.
-    escape_pending_ = true;
-  } else {
-    EndNow(EndReason::kEscape);
-  }
-}
-
-void CorvalenWin32::EndNow(EndReason reason) {
-  if (ended_) return;
-  ended_ = true;
-  running_ = false;
-  escape_pending_ = false;
-  exit_code_ = ExitCodeFor(reason, module_.HuboErrores == kTrue);
-  module_.ReleaseObjects();
-  if (refresh_timer_set_) KillTimer(window_, kRefreshTimer);
-  refresh_timer_set_ = false;
-  PostQuitMessage(*exit_code_);
+  if (IsWindowVisible(window_)) events_.Activate();
 }
 
 bool CorvalenWin32::PreTranslate(const MSG& message) {
   if (message.message != WM_KEYUP && message.message != WM_KEYDOWN) return false;
   // The window sees key releases of its controls before they do.
   if (message.hwnd != window_ && !IsChild(window_, message.hwnd)) return false;
-  if (message.message == WM_KEYUP) KeyUp(message.wParam);
+  if (message.message == WM_KEYUP && message.wParam == VK_ESCAPE) events_.EscapeReleased();
   return message.wParam == VK_ESCAPE;
 }
 
@@ -369,7 +296,7 @@ intptr_t CorvalenWin32::OnMessage(unsigned message, uintptr_t wparam, intptr_t l
       if (LOWORD(wparam) != WA_INACTIVE) {
         // Keys go to the list, as the first control that takes the focus.
         SetFocus(Control(form::Id::kList1));
-        if (!activated_) PostMessageW(window_, kStartRunMessage, 0, 0);
+        if (!events_.activated()) PostMessageW(window_, kStartRunMessage, 0, 0);
         return 0;
       }
       break;
@@ -377,9 +304,9 @@ intptr_t CorvalenWin32::OnMessage(unsigned message, uintptr_t wparam, intptr_t l
       Activate();
       return 0;
     case WM_CLOSE:
-      // The run needs its window until it is over. Closed by hand
-      // afterwards, the program ends with the code its outcome warrants.
-      if (!running_) EndNow(EndReason::kClosed);
+      // Refused while the run is going on; afterwards the program ends
+      // with the code its outcome warrants.
+      events_.CloseRequested();
       return 0;
     case WM_TIMER:
       if (wparam == kRefreshTimer) {
@@ -586,7 +513,7 @@ void CorvalenWin32::ClipboardSetText(const std::u16string& text) {
 
 void CorvalenWin32::DoEvents() {
   MSG message;
-  while (!ended_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (!events_.ended() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // Left for the message loop that is waiting for it.
       PostQuitMessage(static_cast<int>(message.wParam));
@@ -596,10 +523,7 @@ void CorvalenWin32::DoEvents() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  if (escape_pending_ && !ended_) {
-    escape_pending_ = false;
-    EndProgram(EndReason::kEscape);
-  }
+  events_.AfterEvents();
 }
 
 void CorvalenWin32::Pause(int32_t milliseconds) {

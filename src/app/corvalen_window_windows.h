@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/corvalen_form.h"
+#include "app/window_events.h"
 #include "app/window_options.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
@@ -63,12 +64,12 @@ class CorvalenWin32 final : public RunWindow {
   int Run(int show_command);
 
   // Whether the Activate handling has started (it starts once).
-  bool run_started() const { return activated_; }
+  bool run_started() const { return events_.activated(); }
   // Whether the Activate handling is still going on.
-  bool running() const { return running_; }
+  bool running() const { return events_.running(); }
   // Whether the program has ended; then exit_code() is what Run returns.
-  bool ended() const { return ended_; }
-  std::optional<int> exit_code() const { return exit_code_; }
+  bool ended() const { return events_.ended(); }
+  std::optional<int> exit_code() const { return events_.exit_code(); }
 
   // ---- RunWindow ----
   void ListClear() override;
@@ -111,16 +112,10 @@ class CorvalenWin32 final : public RunWindow {
   HFONT__* Font(const form::Lettering& lettering);
   HWND__* Control(form::Id id) const { return controls_[static_cast<size_t>(id)]; }
   void SetText(form::Id id, const std::u16string& text);
-  void Load();
   // Widens the version label to its text, within the header frame.
   void FitVersionLabel();
   // Starts the Activate handling unless it has started already.
   void Activate();
-  void KeyUp(uintptr_t key);
-  // Releases the module's objects (rolling back), stops reacting to events
-  // and leaves the message loop with the reason's exit code.
-  void EndNow(EndReason reason);
-  void ShowErrorBox(const Procedure& proc, const NumberedError& error);
   void CheckLine(int16_t index) const;
   // Replaces the list box's item `index` with the kept text of that line.
   void ShowLine(int32_t index);
@@ -132,6 +127,7 @@ class CorvalenWin32 final : public RunWindow {
 
   ModMain module_;
   CorvalenOptions options_;
+  WindowEvents events_;
   BoxHook box_hook_;
 
   HWND__* window_ = nullptr;
@@ -151,12 +147,6 @@ class CorvalenWin32 final : public RunWindow {
 
   float progress_max_ = form::kProgressMaxAtStart;
   float progress_value_ = 0;
-
-  bool activated_ = false;
-  bool running_ = false;
-  bool escape_pending_ = false;
-  bool ended_ = false;
-  std::optional<int> exit_code_;
 };
 
 }  // namespace corvalen
