@@ -1,10 +1,16 @@
 # corvalen_add_test(NAME name SOURCES a_test.cpp ... LIBS lib ...)
 # Builds one GoogleTest executable and registers its cases with CTest.
 # Test data lives under tests/data; its path reaches the tests as CORVALEN_TEST_DATA.
+
+# What tests share and differs between the systems (tests/fakes).
+add_library(corvalen_test_support STATIC
+  ${PROJECT_SOURCE_DIR}/tests/fakes/environment_${CORVALEN_SYSTEM}.cpp)
+target_include_directories(corvalen_test_support PUBLIC ${PROJECT_SOURCE_DIR})
+
 function(corvalen_add_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} corvalen_test_support GTest::gtest GTest::gtest_main GTest::gmock)
   # Shared test helpers live under tests/fakes.
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${T_NAME} PRIVATE

@@ -14,15 +14,18 @@ find_package(GTest CONFIG REQUIRED)
 add_library(PkgConfig::ODBC INTERFACE IMPORTED)
 set_target_properties(PkgConfig::ODBC PROPERTIES INTERFACE_LINK_LIBRARIES odbc32)
 
-# inih, built from Debian's source package when it could be fetched.
-find_library(CORVALEN_INIH_LIBRARY NAMES inih)
-find_path(CORVALEN_INIH_INCLUDE_DIR NAMES ini.h)
-if(CORVALEN_INIH_LIBRARY AND CORVALEN_INIH_INCLUDE_DIR)
-  add_library(PkgConfig::INIH STATIC IMPORTED)
-  set_target_properties(PkgConfig::INIH PROPERTIES
-    IMPORTED_LOCATION "${CORVALEN_INIH_LIBRARY}"
-    INTERFACE_INCLUDE_DIRECTORIES "${CORVALEN_INIH_INCLUDE_DIR}")
-endif()
+# inih, built from Debian's source package.
+find_library(CORVALEN_INIH_LIBRARY NAMES inih REQUIRED)
+find_path(CORVALEN_INIH_INCLUDE_DIR NAMES ini.h REQUIRED)
+add_library(PkgConfig::INIH STATIC IMPORTED)
+set_target_properties(PkgConfig::INIH PROPERTIES
+  IMPORTED_LOCATION "${CORVALEN_INIH_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${CORVALEN_INIH_INCLUDE_DIR}")
+
+# nlohmann/json is header-only too.
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${CORVALEN_WINDOWS_DEPS}/json/include")
 
 # CLI11 is header-only; a folder holding only its headers keeps the rest of
 # the build machine's /usr/include out of sight.

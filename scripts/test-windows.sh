@@ -4,6 +4,9 @@
 # cases in one start: each Wine start costs about a second); the platform
 # tests of double-byte code pages start once more, with Wine set to one.
 # Wine gets a prefix of its own in a temporary folder, removed at the end.
+# The private PostgreSQL server of scripts/pg-server.sh runs meanwhile, so
+# that the ODBC tests and the console program's runs reach it through Wine's
+# odbc32 (which hands the calls to the host's unixODBC and its drivers).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,14 +17,21 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$(pwd)/cmake/toolchain-mingw-w64.cmake" >/dev/null
 cmake --build build-windows -j "$jobs"
 
+# shellcheck source=scripts/pg-server.sh
+source scripts/pg-server.sh
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/corvalen-wine.XXXXXX")
 export WINEPREFIX WINEDEBUG=-all
 cleanup() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
+  pg_stop
 }
 trap cleanup EXIT
 
-# The first start fills the prefix (several seconds); the tests then share it.
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+# The first start fills the prefix (several seconds); the tests then share
+# it. The server starts meanwhile.
+/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 &
+wineboot=$!
+pg_start
+wait "$wineboot"
 (cd build-windows && ctest --output-on-failure -j "$jobs" --timeout 600)

@@ -8,8 +8,9 @@
 #   - static libraries of SQLite, inih and GoogleTest/GoogleMock built with
 #     the cross compiler and installed in build-windows-deps/prefix, where
 #     cmake/toolchain-mingw-w64.cmake finds them;
-#   - build-windows-deps/cli11/include/CLI, a link to the header-only CLI11,
-#     so that the cross build sees CLI11 without the rest of /usr/include.
+#   - build-windows-deps/cli11/include/CLI and json/include/nlohmann, links to
+#     the header-only CLI11 and nlohmann/json, so that the cross build sees
+#     them without the rest of /usr/include.
 # A second run finds everything in place and does nothing costly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +24,7 @@ toolchain=$root/cmake/toolchain-mingw-w64.cmake
 
 # --- Debian packages ---------------------------------------------------------
 packages=(
-  g++-mingw-w64-x86-64-posix wine64 googletest libcli11-dev
+  g++-mingw-w64-x86-64-posix wine64 googletest libcli11-dev nlohmann-json3-dev
   tcl dpkg-dev xz-utils build-essential cmake ninja-build
 )
 missing=()
@@ -76,21 +77,31 @@ apt_private=(
   -o "APT::Sandbox::User=root"
 )
 
-fetch_source() {  # fetch_source PACKAGE: unpacks it under $deps/src, once
-  local pkg=$1
-  if step_done "source-$pkg" fetched; then return 0; fi
-  if [ ! -f "$apt_dir/lists-updated" ]; then
+# Bookworm for SQLite; trixie for inih, whose source the mirror serves for
+# trixie only (59, with Debian's patch that makes its settings run-time
+# variables). Both entries live in this private list alone.
+private_sources() {
+  local mirror
+  mirror=$(system_mirror)
+  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main"
+  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror trixie main"
+}
+
+fetch_source() {  # fetch_source PACKAGE [SUITE]: unpacks it under $deps/src, once
+  local pkg=$1 suite=${2:-bookworm} sources
+  if step_done "source-$pkg" "fetched $suite"; then return 0; fi
+  sources=$(private_sources)
+  if ! step_done lists-updated "$sources"; then
     mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $(system_mirror) bookworm main" \
-      >"$apt_dir/sources.list"
+    printf '%s\n' "$sources" >"$apt_dir/sources.list"
     apt-get "${apt_private[@]}" -qq update || return 1
-    touch "$apt_dir/lists-updated"
+    mark_done lists-updated "$sources"
   fi
   rm -rf "$deps/src/$pkg"
   mkdir -p "$deps/src/$pkg"
-  (cd "$deps/src/$pkg" && apt-get "${apt_private[@]}" -qq source "$pkg") \
+  (cd "$deps/src/$pkg" && apt-get "${apt_private[@]}" -qq source "$pkg/$suite") \
     >"$deps/src/$pkg.log" 2>&1 || return 1
-  mark_done "source-$pkg" fetched
+  mark_done "source-$pkg" "fetched $suite"
 }
 
 # The unpacked tree of a fetched source package (its one directory).
@@ -143,26 +154,24 @@ if ! step_done sqlite "${cflags[*]} ${sqlite_flags[*]}"; then
 fi
 
 # --- inih --------------------------------------------------------------------
-# Debian's patches turn inih's compile-time settings into run-time variables
-# (ini_max_line, ini_allow_realloc, ...), which the configuration reader sets.
-# Debian builds it with meson's default options, which define no INI_* macro,
-# so ini.c is compiled with the defaults of its patched ini.h. Only the
-# configuration reader needs it: when the source cannot be fetched the other
-# parts still build, and the reader is left out of the Windows build.
-inih_flags=()
+# From trixie's source package (59-1): Debian's patches turn inih's
+# compile-time settings into run-time variables (ini_max_line,
+# ini_allow_bom, ini_stop_on_first_error, ...), which the configuration
+# reader sets, and bookworm's source (55-1, what the Linux build links) is
+# not on the mirror. Debian's debian/rules configures meson with
+# -Ddistro_install=true, which gives ini.c one macro, INI_HANDLER_LINENO=1
+# (its patch "Force INI_HANDLER_LINENO"), and leaves every other setting to
+# the defaults of the patched ini.h; the same here.
+inih_flags=(-DINI_HANDLER_LINENO=1)
 if ! step_done inih "${cflags[*]} ${inih_flags[*]}"; then
-  if fetch_source libinih; then
-    tree=$(source_tree libinih)
-    mkdir -p "$deps/inih-build"
-    "$cc" "${cflags[@]}" "${inih_flags[@]}" -c "$tree/ini.c" -o "$deps/inih-build/ini.obj"
-    rm -f "$prefix/lib/libinih.a"
-    "$ar" rcs "$prefix/lib/libinih.a" "$deps/inih-build/ini.obj"
-    cp "$tree/ini.h" "$prefix/include/"
-    mark_done inih "${cflags[*]} ${inih_flags[*]}"
-  else
-    echo "warning: the libinih source package cannot be fetched (see $deps/src/libinih.log);" \
-      "the Windows build goes without the configuration reader." >&2
-  fi
+  fetch_source libinih trixie || { echo "Cannot fetch the libinih source package (see $deps/src/libinih.log)." >&2; exit 1; }
+  tree=$(source_tree libinih)
+  mkdir -p "$deps/inih-build"
+  "$cc" "${cflags[@]}" "${inih_flags[@]}" -c "$tree/ini.c" -o "$deps/inih-build/ini.obj"
+  rm -f "$prefix/lib/libinih.a"
+  "$ar" rcs "$prefix/lib/libinih.a" "$deps/inih-build/ini.obj"
+  cp "$tree/ini.h" "$prefix/include/"
+  mark_done inih "${cflags[*]} ${inih_flags[*]}"
 fi
 
 # --- GoogleTest and GoogleMock -----------------------------------------------
@@ -178,6 +187,7 @@ if ! step_done googletest "$gtest_version"; then
   mark_done googletest "$gtest_version"
 fi
 
-# --- CLI11 (header-only) ------------------------------------------------------
-mkdir -p "$deps/cli11/include"
+# --- CLI11 and nlohmann/json (header-only) ------------------------------------
+mkdir -p "$deps/cli11/include" "$deps/json/include"
 ln -sfn /usr/include/CLI "$deps/cli11/include/CLI"
+ln -sfn /usr/include/nlohmann "$deps/json/include/nlohmann"

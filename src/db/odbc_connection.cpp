@@ -1,7 +1,8 @@
 #include "db/odbc_connection.h"
 
-#include <sql.h>
-#include <sqlext.h>
+// <sql.h> and <sqlext.h> with what they need on this system
+// (odbc_headers_posix.h or odbc_headers_windows.h, chosen by CMake).
+#include CORVALEN_ODBC_HEADERS
 
 #include <algorithm>
 #include <climits>

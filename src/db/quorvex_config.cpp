@@ -1,16 +1,19 @@
 #include "db/quorvex_config.h"
 
+// Debian builds its libinih with INI_HANDLER_LINENO=1 (its patch "Force
+// INI_HANDLER_LINENO"), and scripts/windows-deps.sh builds the Windows one
+// the same way, but the installed ini.h defaults to 0: the handler is
+// declared here as the library calls it, with the line number.
+#define INI_HANDLER_LINENO 1
 #include <ini.h>
 
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <mutex>
-#include <sstream>
 
+#include "platform/ansi_file_bytes.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/utf.h"
@@ -73,7 +76,8 @@ EntitySection& SectionNamed(ParseState& state, const std::u16string& name) {
   return (*state.sections)[it->second];
 }
 
-int OnKeyValue(void* user, const char* section, const char* name, const char* value) {
+int OnKeyValue(void* user, const char* section, const char* name, const char* value,
+               int /*line*/) {
   auto* state = static_cast<ParseState*>(user);
   const std::u16string section_name = Trim(Utf8ToUtf16(section));
   const std::u16string key = Utf8ToUtf16(name);
@@ -164,24 +168,17 @@ QuorvexConfig QuorvexConfig::Load(const std::u16string& path) {
     throw NumberedError(kErrFileNotFound,
                         u"No se indicó la ruta del archivo de configuración.");
   }
-  const std::filesystem::path file(Utf16ToNative(path));
-  std::error_code ec;
-  const auto status = std::filesystem::status(file, ec);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    throw NumberedError(kErrFileNotFound,
-                        u"No se encontró el archivo de configuración " + Quoted(path) + u".");
-  }
-  std::ifstream in;
-  if (!ec && status.type() != std::filesystem::file_type::directory) {
-    in.open(file, std::ios::binary);
-  }
+  // Only a regular file is read; opening never waits (a FIFO is refused).
   std::string text;
-  if (in.is_open()) {
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (!in.bad()) text = content.str();
-  }
-  if (!in.is_open() || in.bad()) {
+  try {
+    FileBytes file(path);
+    char buffer[1 << 16];
+    while (const size_t n = file.Read(buffer, sizeof buffer)) text.append(buffer, n);
+  } catch (const NumberedError& e) {
+    if (e.number() == kErrFileNotFound || e.number() == kErrPathNotFound) {
+      throw NumberedError(kErrFileNotFound,
+                          u"No se encontró el archivo de configuración " + Quoted(path) + u".");
+    }
     throw NumberedError(kErrPathFileAccess,
                         u"No se pudo leer el archivo de configuración " + Quoted(path) + u".");
   }

@@ -37,7 +37,8 @@ class QuorvexConfig {
   // Reads and checks the file (UTF-8 text; `path` as NativeToUtf16 gives
   // names, so that it reaches the file system byte for byte). Raises
   // NumberedError with a Spanish description that names the file (shown with
-  // DisplayName): 53 when it does not exist, 75 when it cannot be read, 5 for
+  // DisplayName): 53 when it (or its folder) does not exist, 75 when it cannot
+  // be read or is no regular file (a folder, a FIFO, a device), 5 for
   // the first bad line (with its number): a line that is neither a section,
   // a "key = value" pair, a comment nor blank; a key outside any section,
   // unknown or repeated in its section; a malformed ${...} reference.
@@ -74,8 +75,10 @@ struct PutVariable {
 std::u16string ExpandVariables(std::u16string_view value, std::u16string_view key,
                                std::u16string_view entity, std::vector<PutVariable>* put);
 
-// Whether two names are equal without regard to letter case (ICU's full case
-// folding: "Straße" and "STRASSE" are equal).
+// Whether two names are equal without regard to letter case, as
+// EqualIgnoringCase (platform/wide_string.h) compares them: full case folding
+// on POSIX ("Straße" and "STRASSE" are equal), letter by letter on Windows
+// ("ß" stays "ß"); "Año" and "AÑO" are equal on both.
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 }  // namespace corvalen

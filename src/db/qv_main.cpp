@@ -1,13 +1,13 @@
 #include "db/qv_main.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <utility>
 #include <vector>
 
 #include "db/odbc_connection.h"
 #include "db/secret_scrub.h"
 #include "db/sqlite_connection.h"
+#include "platform/file_info.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 
@@ -190,10 +190,8 @@ std::unique_ptr<DataConnection> QVMain::getDataConnectionByEntity(const std::u16
     const std::u16string refusal = SqliteNameRefusal(settings.connection);
     if (!refusal.empty()) FailNotAFile(section.name, refusal);
     // A relative database file lives beside the configuration file.
-    std::filesystem::path file(Utf16ToNative(settings.connection));
-    if (file.is_relative()) {
-      file = std::filesystem::path(Utf16ToNative(config_->path())).parent_path() / file;
-      settings.connection = NativeToUtf16(file.string());
+    if (IsRelativePath(settings.connection)) {
+      settings.connection = JoinPath(ParentFolder(config_->path()), settings.connection);
     }
   }
   return std::make_unique<QVDataConnection>(std::move(settings));

@@ -1,16 +1,16 @@
 #include "db/qv_main.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/numbered_error.h"
+#include "platform/path.h"
 #include "platform/utf.h"
 #include "tests/fakes/temp_folder.h"
+#include "tests/fakes/environment.h"
 #include "tests/fakes/error_of.h"
 
 namespace corvalen {
@@ -29,13 +29,13 @@ using corvalen::testing::ErrorOf;
 class QVMainTest : public ::testing::Test {
  protected:
   QVMainTest() {
-    setenv("CORVALEN_TEST_SECRET", kSecret, 1);
-    unsetenv("CORVALEN_TEST_UNDEFINED");
+    testing::SetVariable("CORVALEN_TEST_SECRET", kSecret);
+    testing::UnsetVariable("CORVALEN_TEST_UNDEFINED");
     fs::create_directories(dir_ / "data");
   }
   ~QVMainTest() override {
-    unsetenv("CORVALEN_TEST_SECRET");
-    unsetenv("CORVALEN_TEST_PROVIDER");
+    testing::UnsetVariable("CORVALEN_TEST_SECRET");
+    testing::UnsetVariable("CORVALEN_TEST_PROVIDER");
   }
 
   // A component loaded from `path`.
@@ -70,10 +70,10 @@ TEST_F(QVMainTest, ReportsEachEntitysTagAsWrittenOrTheDefault) {
   EXPECT_EQ(qv->getDataConnectionTAG(u"Ncm"), u"SQLSERVER");  // no Tag: the default
   EXPECT_EQ(qv->getDataConnectionTAG(u"HISTORIAL"), u"ACCESS");
 
-  setenv("CORVALEN_TEST_TAG", "Access ", 1);
+  testing::SetVariable("CORVALEN_TEST_TAG", "Access ");
   qv = Loaded(WriteConfig("[NCM]\nTag=${CORVALEN_TEST_TAG}\nConnection=x\n"));
   EXPECT_EQ(qv->getDataConnectionTAG(u"NCM"), u"Access ");
-  unsetenv("CORVALEN_TEST_TAG");
+  testing::UnsetVariable("CORVALEN_TEST_TAG");
 }
 
 TEST_F(QVMainTest, EachBadConfigurationHasAClearMessageWithoutSecrets) {
@@ -97,7 +97,7 @@ TEST_F(QVMainTest, EachBadConfigurationHasAClearMessageWithoutSecrets) {
   EXPECT_EQ(Clean(ErrorOf([&] { fresh.LoadParameters(); })),
             u"Línea 4 mal formada en el archivo de configuración \"" + malformed + u"\".");
 
-  setenv("CORVALEN_TEST_PROVIDER", kSecret, 1);
+  testing::SetVariable("CORVALEN_TEST_PROVIDER", kSecret);
   qv = Loaded(Fixture("unknown_provider.ini"));
   EXPECT_EQ(Clean(ErrorOf([&] { qv->getDataConnectionByEntity(u"NCM"); })),
             u"Proveedor \"oracle\" desconocido para la entidad \"NCM\": se admite odbc o sqlite.");
@@ -139,9 +139,9 @@ TEST_F(QVMainTest, DriverMessagesLoseVariableValuesAndPasswords) {
 }
 
 TEST_F(QVMainTest, ShortValuesOutsideAPasswordAreNoSecretsAndLongOnesHideEveryRun) {
-  setenv("CORVALEN_TEST_T", "1", 1);
-  setenv("CORVALEN_TEST_SHORT", "lib", 1);
-  setenv("CORVALEN_TEST_PWD", "ab1", 1);
+  testing::SetVariable("CORVALEN_TEST_T", "1");
+  testing::SetVariable("CORVALEN_TEST_SHORT", "lib");
+  testing::SetVariable("CORVALEN_TEST_PWD", "ab1");
   auto qv = Loaded(WriteConfig(
       "[NCM]\nConnection=Driver=${CORVALEN_TEST_SHORT}1;Server=x\nLoginTimeout=${CORVALEN_TEST_T}\n"
       "[PERSONAL]\nConnection=Driver=${CORVALEN_TEST_PWD};PWD={${CORVALEN_TEST_PWD}xyz}\n"));
@@ -149,9 +149,9 @@ TEST_F(QVMainTest, ShortValuesOutsideAPasswordAreNoSecretsAndLongOnesHideEveryRu
             u"[unixODBC][Driver Manager]Can't open lib 'lib1' : file not found");
   EXPECT_EQ(ConnectError(*qv, u"PERSONAL").description(),
             u"[unixODBC][Driver Manager]Can't open lib '***' : file not found");
-  unsetenv("CORVALEN_TEST_T");
-  unsetenv("CORVALEN_TEST_SHORT");
-  unsetenv("CORVALEN_TEST_PWD");
+  testing::UnsetVariable("CORVALEN_TEST_T");
+  testing::UnsetVariable("CORVALEN_TEST_SHORT");
+  testing::UnsetVariable("CORVALEN_TEST_PWD");
 
   // PostgreSQL cuts a database name at 63 bytes before it echoes it.
   const char* conn = std::getenv("CORVALEN_TEST_PG_CONN");
@@ -160,36 +160,34 @@ TEST_F(QVMainTest, ShortValuesOutsideAPasswordAreNoSecretsAndLongOnesHideEveryRu
   const size_t at = text.find("Database=postgres");
   ASSERT_NE(at, std::string::npos);
   text.replace(at, 17, "Database=${CORVALEN_TEST_SECRET}");
-  setenv("CORVALEN_TEST_SECRET", (kSecret + std::string(70, 'q')).c_str(), 1);
+  testing::SetVariable("CORVALEN_TEST_SECRET", (kSecret + std::string(70, 'q')).c_str());
   qv = Loaded(WriteConfig("[NCM]\nConnection=" + text + "\n"));
   const std::string message = Utf16ToUtf8(Clean(ConnectError(*qv, u"NCM")));
   EXPECT_NE(message.find("database \"***\" does not exist"), std::string::npos) << message;
 }
 
 TEST_F(QVMainTest, ASqliteEntityOpensAnExistingRegularFileBesideTheConfigurationAndNothingElse) {
-  // The configuration's folder need not have a UTF-8 name.
-  const fs::path conf = dir_ / "conf\xFF";
+  const fs::path conf = dir_ / "conf";
   fs::create_directories(conf / "data");
   { std::ofstream(conf / "data" / "ncm.db"); }  // an empty file is an empty database
-  ASSERT_EQ(mkfifo((conf / "fifo").c_str(), 0600), 0);
   std::ofstream(conf / "quorvexconfig.ini")
       << "[NCM]\nProvider = SQLite\nConnection = data/ncm.db\n"
          "[PERSONAL]\nProvider = sqlite\nConnection = data/personal.db\n"
          "[VACIA]\nProvider=sqlite\nConnection=\n"
          "[MEMORIA]\nProvider=sqlite\nConnection=:memory:\n"
          "[URI]\nProvider=sqlite\nConnection=File:data/ncm.db?mode=memory\n"
-         "[CARPETA]\nProvider=sqlite\nConnection=data\n"
-         "[FIFO]\nProvider=sqlite\nConnection=fifo\n";
-  auto qv = Loaded(NativeToUtf16((conf / "quorvexconfig.ini").string()));
+         "[CARPETA]\nProvider=sqlite\nConnection=data\n";
+  auto qv = Loaded(folder_.Utf16("conf/quorvexconfig.ini"));
   std::shared_ptr<Connection> db = qv->getDataConnectionByEntity(u"ncm")->GetAssemblyConnection();
   ASSERT_NE(db, nullptr);
   db->BeginTrans();
   db->Execute(u"CREATE TABLE t(a); INSERT INTO t VALUES (1)");
   db->CommitTrans();
 
-  const std::u16string shown = Utf8ToUtf16((dir_ / "conf\uFFFD").string());
+  // The configuration's folder and the value, joined by the system's separator.
+  const std::u16string folder = Utf8ToUtf16(conf.string()) + kPathSeparator;
   EXPECT_EQ(Clean(ConnectError(*qv, u"PERSONAL")),
-            u"No existe la base de datos SQLite \"" + shown + u"/data/personal.db\".");
+            u"No existe la base de datos SQLite \"" + folder + u"data/personal.db\".");
   EXPECT_FALSE(fs::exists(conf / "data" / "personal.db"));
 
   EXPECT_EQ(Clean(ConnectError(*qv, u"VACIA")),
@@ -197,8 +195,7 @@ TEST_F(QVMainTest, ASqliteEntityOpensAnExistingRegularFileBesideTheConfiguration
   const std::pair<std::u16string, std::u16string> refused[] = {
       {u"MEMORIA", u"\":memory:\" es una base de datos en memoria, no un archivo"},
       {u"URI", u"se indica la ruta de un archivo, no un URI file:"},
-      {u"CARPETA", u"\"" + shown + u"/data\" es una carpeta"},
-      {u"FIFO", u"\"" + shown + u"/fifo\" no es un archivo normal"}};
+      {u"CARPETA", u"\"" + folder + u"data\" es una carpeta"}};
   for (const auto& [entity, reason] : refused) {
     NumberedError error = ConnectError(*qv, entity);
     EXPECT_EQ(error.number(), kErrInvalidArgument);

@@ -1,12 +1,12 @@
 #include "db/sqlite_connection.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <string>
 
 #include "db/batch_text.h"
+#include "platform/file_info.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 
@@ -50,16 +50,18 @@ class SqliteConnection : public Connection {
   void Open(const std::u16string& path, const SqliteOptions& options) {
     const std::u16string refusal = SqliteFileRefusal(path);
     if (!refusal.empty()) Fail(u"No se puede abrir la base de datos SQLite: " + refusal + u".");
-    std::string file = Utf16ToNative(path);
-    // A name that does not start with '/' could be read as a URI by a SQLite
-    // built to accept them everywhere; "./" makes it a plain path.
-    if (file.front() != '/') file.insert(0, "./");
+    // A relative name could be read as a URI by a SQLite built to accept
+    // them everywhere; "./" in front makes it a plain path. SQLite takes
+    // names as UTF-8 on Windows and as the system's bytes on POSIX, which is
+    // what Utf16ToNative gives for each.
+    const std::string file =
+        Utf16ToNative(IsRelativePath(path) ? JoinPath(u".", path) : path);
     // No SQLITE_OPEN_CREATE (a missing file is never made) and no
     // SQLITE_OPEN_URI.
     int rc = sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
-      struct stat info;
-      if (stat(file.c_str(), &info) != 0) {
+      const FileKind kind = KindOfFile(path);
+      if (kind == FileKind::kMissing || kind == FileKind::kUnknown) {
         Fail(u"No existe la base de datos SQLite " + Quoted(path) + u".");
       }
       Fail(Message(rc));
@@ -184,11 +186,14 @@ std::u16string SqliteNameRefusal(std::u16string_view path) {
 std::u16string SqliteFileRefusal(std::u16string_view path) {
   std::u16string refusal = SqliteNameRefusal(path);
   if (!refusal.empty()) return refusal;
-  struct stat info;
-  if (stat(Utf16ToNative(path).c_str(), &info) != 0) return u"";  // missing: Open says so
-  if (S_ISDIR(info.st_mode)) return Quoted(path) + u" es una carpeta";
-  if (!S_ISREG(info.st_mode)) return Quoted(path) + u" no es un archivo normal";
-  return u"";
+  switch (KindOfFile(std::u16string(path))) {
+    case FileKind::kFolder:
+      return Quoted(path) + u" es una carpeta";
+    case FileKind::kOther:
+      return Quoted(path) + u" no es un archivo normal";
+    default:
+      return u"";  // a file, or missing: Open says so
+  }
 }
 
 std::shared_ptr<Connection> OpenSqliteConnection(const std::u16string& path,

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -111,36 +110,6 @@ TEST_F(CatalogoTest, AnUnknownFolderIsReportedAtStatement10NeverTheRoot) {
   ASSERT_EQ(window_.boxes.size(), 1u);
   EXPECT_EQ(window_.boxes[0].text,
             u"Path not found\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10");
-  EXPECT_EQ(module_.UpperBound(), 0);
-}
-
-TEST_F(CatalogoTest, UnreadableFolderIsReportedAtStatement10AndEndsTheProgram) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
-  Touch("CATALOGOS_1.sql");
-  fs::permissions(dir_, fs::perms::none);
-  try {
-    module_.ObtenerListadoSql();
-    FAIL() << "the program should have ended";
-  } catch (const ProgramEnded& end) {
-    EXPECT_EQ(end.reason, EndReason::kFailure);
-  }
-  ASSERT_EQ(window_.boxes.size(), 1u);
-  EXPECT_EQ(window_.boxes[0].text,
-            u"Path/File access error\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10");
-  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v.2.0.16");
-  EXPECT_EQ(window_.boxes[0].icon, MessageIcon::kExclamation);
-}
-
-TEST_F(CatalogoTest, AFolderThatCannotBeOpenedIsReportedEvenForRoot) {
-  // A symbolic link that points at itself cannot be opened by anyone.
-  fs::create_symlink(dir_ / "loop", dir_ / "loop");
-  module_.CarpetaScripts = Utf8ToUtf16((dir_ / "loop").string());
-  EXPECT_THROW(module_.ObtenerListadoSql(), ProgramEnded);
-  ASSERT_EQ(window_.boxes.size(), 1u);
-  EXPECT_EQ(window_.boxes[0].text.rfind(u"Bad file name or number"), 0u);
-  EXPECT_NE(window_.boxes[0].text.find(
-                u"\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10"),
-            std::u16string::npos);
   EXPECT_EQ(module_.UpperBound(), 0);
 }
 

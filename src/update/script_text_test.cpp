@@ -155,14 +155,11 @@ TEST(ScriptTextTest, RoutinePiecesAreRecognised) {
   EXPECT_TRUE(CreatesRoutine(u"ALTER PROCEDURE"));
   EXPECT_TRUE(CreatesRoutine(u"'FUNCTION' inside a string, then CREATE"));
   EXPECT_TRUE(CreatesRoutine(u"xCREATEx xPROCEDUREx"));
-  // The dotless i upper-cases to I.
-  EXPECT_TRUE(CreatesRoutine(u"create funct\u0131on f"));
 
   // Each of these must stand alone in its batch on SQL Server.
   EXPECT_TRUE(CreatesRoutine(u"CREATE PROC dbo.p AS SELECT 1"));
   EXPECT_TRUE(CreatesRoutine(u"create view v as select 1"));
   EXPECT_TRUE(CreatesRoutine(u"ALTER TRIGGER t ON x AFTER INSERT AS SELECT 1"));
-  EXPECT_TRUE(CreatesRoutine(u"CREATE V\u0131EW v"));
 
   EXPECT_FALSE(CreatesRoutine(u"ALTER TABLE t ADD c int"));
   EXPECT_FALSE(CreatesRoutine(u"CREATE TABLE v (vi int)"));

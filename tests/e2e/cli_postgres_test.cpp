@@ -2,7 +2,6 @@
 // server that the test command starts (CORVALEN_TEST_PG_CONN).
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -29,20 +28,7 @@ class CliPostgresTest : public ::testing::Test {
   void TearDown() override {
     if (!schema_.empty()) Psql("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
   }
-  // Runs one statement with psql; returns its unaligned output.
-  static std::string Psql(const std::string& sql) {
-    std::string command = "psql -X -q -t -A -h 127.0.0.1 -U postgres -d postgres -p " +
-                          std::string(std::getenv("CORVALEN_TEST_PG_PORT")) + " -c \"" + sql +
-                          "\" 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char buffer[512];
-      while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-      pclose(pipe);
-    }
-    while (!output.empty() && output.back() == '\n') output.pop_back();
-    return output;
-  }
+  static std::string Psql(const std::string& sql) { return PostgresQuery(sql); }
   bool TableExists(const std::string& table) {
     return Psql("SELECT count(*) FROM information_schema.tables WHERE table_schema = '" + schema_ +
                 "' AND table_name = '" + table + "'") == "1";

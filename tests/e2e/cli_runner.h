@@ -29,11 +29,20 @@ class ScriptsFolder : public TempFolder {
   std::filesystem::path NewSqliteDatabase(const std::string& name) const;
 };
 
-// Runs the console program with these arguments (no shell involved).
+// Runs the console program with these arguments (no shell involved), its
+// standard input empty.
 CliResult RunCli(const std::vector<std::string>& arguments);
 
 // Runs one SQL query on an SQLite file; rows as "a|b" lines joined by '\n'.
 std::string SqliteQuery(const std::filesystem::path& database, const std::string& sql);
+
+// Runs one SQL statement on the PostgreSQL test server (CORVALEN_TEST_PG_CONN,
+// CORVALEN_TEST_PG_PORT); rows as SqliteQuery gives them, or the server's
+// message when it fails.
+std::string PostgresQuery(const std::string& sql);
+
+// The file's whole content.
+std::string ReadAll(const std::filesystem::path& file);
 
 }  // namespace corvalen::testing
 

@@ -1,5 +1,4 @@
-// corvalensql-cli: the update run for unattended use, without a desktop.
-#include <unistd.h>
+#include "console/console_program.h"
 
 #include <CLI/CLI.hpp>
 #include <chrono>
@@ -11,6 +10,7 @@
 #include "platform/file_write.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
+#include "platform/terminal.h"
 #include "platform/utf.h"
 #include "platform/version_info.h"
 #include "update/exit_codes.h"
@@ -107,7 +107,9 @@ int RunUpdate(ModMain& module, ConsoleWindow& window) {
   }
 }
 
-int Run(int argc, char** argv) {
+}  // namespace
+
+int RunConsoleProgram(int argc, char** argv) {
   CLI::App app("Brings the application's databases up to date by running the SQL update "
                "scripts of a folder, one transaction per script.",
                "corvalensql-cli");
@@ -153,7 +155,7 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
 
-  ConsoleWindow window(stdout, stderr, isatty(STDERR_FILENO) != 0);
+  ConsoleWindow window(stdout, stderr, StandardErrorIsTerminal());
   ModMain module(window, QVMainFactory());
   module.CarpetaScripts = scripts.empty() ? ProgramFolder() : scripts_folder;
   if (!config.empty()) module.ConfigPathOverride = NativeToUtf16(config);
@@ -187,7 +189,4 @@ int Run(int argc, char** argv) {
   return info.exit_code;
 }
 
-}  // namespace
 }  // namespace corvalen
-
-int main(int argc, char** argv) { return corvalen::Run(argc, argv); }

@@ -1,0 +1,43 @@
+// File kinds through stat(2); path arithmetic through std::filesystem on the
+// names' bytes, exactly as the system holds them.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include "platform/file_info.h"
+#include "platform/utf.h"
+
+namespace corvalen {
+namespace {
+
+std::filesystem::path Native(const std::u16string& path) {
+  return std::filesystem::path(Utf16ToNative(path));
+}
+
+}  // namespace
+
+FileKind KindOfFile(const std::u16string& path) {
+  const std::string native = Utf16ToNative(path);
+  if (native.empty() || native.find('\0') != std::string::npos) return FileKind::kUnknown;
+  struct stat info;
+  if (stat(native.c_str(), &info) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? FileKind::kMissing : FileKind::kUnknown;
+  }
+  if (S_ISREG(info.st_mode)) return FileKind::kFile;
+  if (S_ISDIR(info.st_mode)) return FileKind::kFolder;
+  return FileKind::kOther;
+}
+
+bool IsRelativePath(const std::u16string& path) { return Native(path).is_relative(); }
+
+std::u16string ParentFolder(const std::u16string& path) {
+  return NativeToUtf16(Native(path).parent_path().native());
+}
+
+std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
+  return NativeToUtf16((Native(folder) / Native(name)).native());
+}
+
+}  // namespace corvalen

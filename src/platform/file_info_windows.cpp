@@ -1,0 +1,71 @@
+// File kinds through GetFileAttributesW; path arithmetic through
+// std::filesystem on the UTF-16 names (a std::filesystem::path made from a
+// narrow string would read it in the C runtime's code page, not as UTF-8).
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/file_info.h"
+
+namespace corvalen {
+namespace {
+
+std::filesystem::path Wide(const std::u16string& path) {
+  return std::filesystem::path(std::wstring(path.begin(), path.end()));
+}
+
+std::u16string Utf16(const std::filesystem::path& path) {
+  const std::wstring& wide = path.native();
+  return std::u16string(wide.begin(), wide.end());
+}
+
+}  // namespace
+
+FileKind KindOfFile(const std::u16string& path) {
+  if (path.empty() || path.find(u'\0') != std::u16string::npos) return FileKind::kUnknown;
+  const wchar_t* name = reinterpret_cast<const wchar_t*>(path.c_str());
+  // The device namespace (\\.\PIPE\x, \\.\COM1) holds no files; looking
+  // closer could connect to a pipe.
+  if (path.starts_with(u"\\\\.\\")) return FileKind::kOther;
+  const DWORD attributes = GetFileAttributesW(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    switch (GetLastError()) {
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+      case ERROR_INVALID_DRIVE:
+      case ERROR_BAD_NETPATH:
+      case ERROR_BAD_NET_NAME:
+        return FileKind::kMissing;
+      default:
+        return FileKind::kUnknown;
+    }
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::kFolder;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return FileKind::kOther;
+  // A device name (NUL, CON, COM1) answers as a file: opened without any
+  // access (which reads and changes nothing), it tells what it is.
+  const HANDLE handle = CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return FileKind::kFile;
+  const DWORD type = GetFileType(handle);
+  CloseHandle(handle);
+  return type == FILE_TYPE_DISK ? FileKind::kFile : FileKind::kOther;
+}
+
+bool IsRelativePath(const std::u16string& path) {
+  // Either separator starts a rooted path (Wine also takes "/tmp/x"); a
+  // drive letter names a drive.
+  if (!path.empty() && (path[0] == u'\\' || path[0] == u'/')) return false;
+  return !(path.size() >= 2 && path[1] == u':');
+}
+
+std::u16string ParentFolder(const std::u16string& path) {
+  return Utf16(Wide(path).parent_path());
+}
+
+std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
+  return Utf16(Wide(folder) / Wide(name));
+}
+
+}  // namespace corvalen

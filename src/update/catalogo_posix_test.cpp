@@ -1,0 +1,63 @@
+// The catalogue where POSIX differs: folders a user may not read, links
+// that cannot be followed.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/utf.h"
+#include "tests/fakes/recording_window.h"
+#include "tests/fakes/temp_folder.h"
+#include "update/mod_main.h"
+
+namespace corvalen {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordingWindow;
+
+class CatalogoPosixTest : public ::testing::Test {
+ protected:
+  CatalogoPosixTest() : module_(window_, nullptr), dir_(folder_.path()) {
+    module_.CarpetaScripts = folder_.Utf16();
+  }
+  void Touch(const std::string& name) { folder_.Write(name, "select 1\r\n"); }
+
+  RecordingWindow window_;
+  ModMain module_;
+  testing::TempFolder folder_{"corvalen-cat"};
+  fs::path dir_;
+};
+
+TEST_F(CatalogoPosixTest, UnreadableFolderIsReportedAtStatement10AndEndsTheProgram) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+  Touch("CATALOGOS_1.sql");
+  fs::permissions(dir_, fs::perms::none);
+  try {
+    module_.ObtenerListadoSql();
+    FAIL() << "the program should have ended";
+  } catch (const ProgramEnded& end) {
+    EXPECT_EQ(end.reason, EndReason::kFailure);
+  }
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  EXPECT_EQ(window_.boxes[0].text,
+            u"Path/File access error\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10");
+  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v.2.0.16");
+  EXPECT_EQ(window_.boxes[0].icon, MessageIcon::kExclamation);
+}
+
+TEST_F(CatalogoPosixTest, AFolderThatCannotBeOpenedIsReportedEvenForRoot) {
+  // A symbolic link that points at itself cannot be opened by anyone.
+  fs::create_symlink(dir_ / "loop", dir_ / "loop");
+  module_.CarpetaScripts = Utf8ToUtf16((dir_ / "loop").string());
+  EXPECT_THROW(module_.ObtenerListadoSql(), ProgramEnded);
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  EXPECT_EQ(window_.boxes[0].text.rfind(u"Bad file name or number"), 0u);
+  EXPECT_NE(window_.boxes[0].text.find(
+                u"\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10"),
+            std::u16string::npos);
+  EXPECT_EQ(module_.UpperBound(), 0);
+}
+
+}  // namespace
+}  // namespace corvalen
