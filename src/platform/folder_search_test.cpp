@@ -9,29 +9,14 @@
 
 #include "platform/path.h"
 #include "platform/utf.h"
-#include "tests/fakes/temp_folder.h"
+#include "platform/folder_search_fixture.h"
 
 namespace corvalen {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A scripts folder whose files hold a single byte.
-class TempFolder : public testing::TempFolder {
- public:
-  void Touch(const std::string& name) const { Write(name, "x"); }
-  std::u16string Pattern(const std::u16string& name_pattern) const {
-    return Utf16() + kPathSeparator + name_pattern;
-  }
-};
-
-std::vector<std::string> All(FolderSearch& search, const std::u16string& pattern) {
-  std::vector<std::string> names;
-  for (std::u16string n = search.First(pattern); !n.empty(); n = search.Next()) {
-    names.push_back(Utf16ToUtf8(n));
-  }
-  return names;
-}
+using TempFolder = SearchFolder;
 
 TEST(WildcardMatchTest, StarQuestionMarkAndCase) {
   EXPECT_TRUE(WildcardMatch(u"CATALOGOS_*.sql", u"CATALOGOS_.sql"));

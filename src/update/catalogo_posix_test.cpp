@@ -6,28 +6,14 @@
 #include <filesystem>
 
 #include "platform/utf.h"
-#include "tests/fakes/recording_window.h"
-#include "tests/fakes/temp_folder.h"
-#include "update/mod_main.h"
+#include "update/catalogo_fixture.h"
 
 namespace corvalen {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RecordingWindow;
 
-class CatalogoPosixTest : public ::testing::Test {
- protected:
-  CatalogoPosixTest() : module_(window_, nullptr), dir_(folder_.path()) {
-    module_.CarpetaScripts = folder_.Utf16();
-  }
-  void Touch(const std::string& name) { folder_.Write(name, "select 1\r\n"); }
-
-  RecordingWindow window_;
-  ModMain module_;
-  testing::TempFolder folder_{"corvalen-cat"};
-  fs::path dir_;
-};
+using CatalogoPosixTest = CatalogoTest;
 
 TEST_F(CatalogoPosixTest, UnreadableFolderIsReportedAtStatement10AndEndsTheProgram) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";

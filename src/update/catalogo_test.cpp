@@ -5,36 +5,12 @@
 
 #include "platform/path.h"
 #include "platform/utf.h"
-#include "tests/fakes/recording_window.h"
-#include "update/mod_main.h"
-#include "tests/fakes/temp_folder.h"
+#include "update/catalogo_fixture.h"
 
 namespace corvalen {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RecordingWindow;
-
-class CatalogoTest : public ::testing::Test {
- protected:
-  CatalogoTest() : module_(window_, nullptr), dir_(folder_.path()) {
-    module_.CarpetaScripts = folder_.Utf16();
-  }
-  void Touch(const std::string& name) { folder_.Write(name, "select 1\r\n"); }
-  std::vector<std::pair<std::string, std::string>> Entries() const {
-    std::vector<std::pair<std::string, std::string>> out;
-    for (size_t i = 1; i < module_.ListadoSql.size(); ++i) {
-      out.emplace_back(Utf16ToUtf8(module_.ListadoSql[i].Archivo),
-                       Utf16ToUtf8(module_.ListadoSql[i].Categoria));
-    }
-    return out;
-  }
-
-  RecordingWindow window_;
-  ModMain module_;
-  testing::TempFolder folder_{"corvalen-cat"};
-  fs::path dir_;
-};
 
 TEST_F(CatalogoTest, EmptyFolderLeavesTheCatalogueEmpty) {
   module_.ObtenerListadoSql();
