@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build with
 # the window program and benchmarks, then the tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer. A private PostgreSQL server
-# is started for the database tests and stopped at the end.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
+# under Wine (scripts/test-windows.sh). A private PostgreSQL server is started
+# for the database tests and stopped at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -28,4 +29,8 @@ if [ "${CORVALEN_SKIP_SANITIZERS:-0}" != 1 ]; then
   (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 \
      UBSAN_OPTIONS=print_stacktrace=1 \
      ctest --output-on-failure -j "$jobs" --timeout 600)
+fi
+
+if [ "${CORVALEN_SKIP_WINDOWS:-0}" != 1 ]; then
+  ./scripts/test-windows.sh
 fi
