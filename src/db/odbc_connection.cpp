@@ -47,7 +47,23 @@ class Handle {
   SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
-// The message text of every diagnostic record on the handle.
+// SQL Server's drivers (Microsoft's, FreeTDS) keep the line of the batch that
+// an error comes from in this field of the record, not in its text.
+constexpr SQLSMALLINT kDiagSqlServerLine = -1154;
+
+// The line of the batch that record `record` names, or 0. Other drivers do
+// not know the field and refuse it.
+SQLUSMALLINT SqlServerLine(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record) {
+  SQLUSMALLINT line = 0;
+  SQLSMALLINT length = 0;
+  const SQLRETURN rc =
+      SQLGetDiagFieldW(type, handle, record, kDiagSqlServerLine, &line, SQL_IS_USMALLINT, &length);
+  return SQL_SUCCEEDED(rc) ? line : 0;
+}
+
+// The message text of every diagnostic record on the handle; a statement's
+// record that names a line of the batch ends in ", Line N", as SQL Server's
+// own tools write it.
 std::vector<std::u16string> DiagnosticTexts(SQLSMALLINT type, SQLHANDLE handle) {
   std::vector<std::u16string> texts;
   if (handle == SQL_NULL_HANDLE) return texts;
@@ -67,6 +83,11 @@ std::vector<std::u16string> DiagnosticTexts(SQLSMALLINT type, SQLHANDLE handle) 
     if (!SQL_SUCCEEDED(rc)) break;
     size_t n = std::min(static_cast<size_t>(length < 0 ? 0 : length), message.size() - 1);
     texts.emplace_back(message.begin(), message.begin() + static_cast<ptrdiff_t>(n));
+    if (type == SQL_HANDLE_STMT) {
+      if (const SQLUSMALLINT line = SqlServerLine(type, handle, record); line > 0) {
+        texts.back() += u", Line " + ToDecimal(line);
+      }
+    }
   }
   return texts;
 }
