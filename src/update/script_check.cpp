@@ -31,37 +31,53 @@ size_t FirstSignificant(std::u16string_view piece) {
 }
 
 // The line of the first multi-byte character of a file that is valid UTF-8
-// and holds one, or 0.
+// and holds one, or 0. Read in chunks, and only as far as the first byte
+// that is not UTF-8.
 int32_t FirstUtf8MultibyteLine(const std::u16string& path) {
   FileBytes file(path);
-  std::string bytes;
+  std::string pending;  // what the last chunk left: a sequence cut short
   char buffer[1 << 16];
-  for (size_t n; (n = file.Read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
   int32_t line = 1, first = 0;
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const size_t size = bytes.size();
-  for (size_t i = 0; i < size;) {
-    const unsigned char b = p[i];
-    if (b < 0x80) {
-      if (b == '\n' || (b == '\r' && !(i + 1 < size && p[i + 1] == '\n'))) ++line;
-      ++i;
-      continue;
+  unsigned char previous = 0;
+  for (;;) {
+    const size_t n = file.Read(buffer, sizeof buffer);
+    pending.append(buffer, n);
+    const auto* p = reinterpret_cast<const unsigned char*>(pending.data());
+    const size_t size = pending.size();
+    size_t i = 0;
+    while (i < size) {
+      const unsigned char b = p[i];
+      if (b < 0x80) {
+        // CR, LF and CR LF each end one line.
+        if (b == '\r' || (b == '\n' && previous != '\r')) ++line;
+        previous = b;
+        ++i;
+        continue;
+      }
+      const size_t length = b >= 0xC2 && b <= 0xDF   ? 2
+                            : b >= 0xE0 && b <= 0xEF ? 3
+                            : b >= 0xF0 && b <= 0xF4 ? 4
+                                                     : 0;
+      if (length == 0) return 0;
+      if (i + length > size) {
+        if (n == 0) return 0;  // the file ends inside the sequence
+        break;
+      }
+      for (size_t k = 1; k < length; ++k) {
+        if ((p[i + k] & 0xC0) != 0x80) return 0;
+      }
+      // Overlong forms, surrogates and code points past U+10FFFF.
+      if ((b == 0xE0 && p[i + 1] < 0xA0) || (b == 0xED && p[i + 1] >= 0xA0) ||
+          (b == 0xF0 && p[i + 1] < 0x90) || (b == 0xF4 && p[i + 1] >= 0x90)) {
+        return 0;
+      }
+      if (first == 0) first = line;
+      previous = 0;
+      i += length;
     }
-    size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
-                  : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
-    if (length == 0 || i + length > size) return 0;
-    for (size_t k = 1; k < length; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return 0;
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((b == 0xE0 && p[i + 1] < 0xA0) || (b == 0xED && p[i + 1] >= 0xA0) ||
-        (b == 0xF0 && p[i + 1] < 0x90) || (b == 0xF4 && p[i + 1] >= 0x90)) {
-      return 0;
-    }
-    if (first == 0) first = line;
-    i += length;
+    pending.erase(0, i);
+    if (n == 0) return first;
   }
-  return first;
 }
 
 // Indented GO lines: blanks, then GO as a word.
@@ -170,7 +186,10 @@ ScriptCheck CheckScript(const std::u16string& path) {
       }
     }
   }
-  if (encoding == TextEncoding::kAnsiCodePage) {
+  // Only a file with bytes past ASCII can hold UTF-8's multi-byte
+  // characters; the others are not read a second time.
+  const bool past_ascii = std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x80; });
+  if (encoding == TextEncoding::kAnsiCodePage && past_ascii) {
     try {
       if (int32_t line = FirstUtf8MultibyteLine(path); line > 0) {
         out.findings.push_back({line, u"el archivo es UTF-8 sin marca de orden de bytes: se lee "
