@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, skipping those already there.
+# Installs the Debian packages the project needs, skipping those already
+# there; given package names, installs those instead (scripts/windows-deps.sh
+# uses it for the Windows build's packages).
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,9 @@ packages=(
   odbc-postgresql tdsodbc postgresql
   xvfb xclip xdotool sqlite3 dbus xfce4-clipman
 )
+if [ $# -gt 0 ]; then
+  packages=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,4 +33,4 @@ fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"

@@ -23,26 +23,8 @@ jobs=${JOBS:-2}
 toolchain=$root/cmake/toolchain-mingw-w64.cmake
 
 # --- Debian packages ---------------------------------------------------------
-packages=(
-  g++-mingw-w64-x86-64-posix wine64 googletest libcli11-dev nlohmann-json3-dev
-  tcl dpkg-dev xz-utils build-essential cmake ninja-build
-)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages: ${missing[*]}; run as root or install them first." >&2
-    exit 1
-  fi
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"
-fi
+./scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 googletest libcli11-dev \
+  nlohmann-json3-dev tcl dpkg-dev xz-utils build-essential cmake ninja-build
 
 mkdir -p "$deps/src" "$deps/stamps" "$prefix/include" "$prefix/lib"
 
