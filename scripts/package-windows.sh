@@ -7,9 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/windows-deps.sh
-if ! command -v zip >/dev/null; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends zip >/dev/null
-fi
+./scripts/install-deps.sh zip
 
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$(pwd)/cmake/toolchain-mingw-w64.cmake" >/dev/null
