@@ -79,12 +79,6 @@ PrivateHeap::~PrivateHeap() {
   }
 }
 
-bool PrivateHeap::WithinLimit(size_t old_size, size_t new_size) const {
-  if (maximum_size_ == 0) return true;
-  size_t others = in_use_ - old_size;
-  return new_size <= maximum_size_ && others <= maximum_size_ - new_size;
-}
-
 void* PrivateHeap::Allocate(size_t size) {
   if (size == 0 || !WithinLimit(0, size)) return nullptr;
   size_t map_size = MapSizeFor(size);

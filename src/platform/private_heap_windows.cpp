@@ -47,12 +47,6 @@ std::unique_ptr<PrivateHeap> PrivateHeap::Create(size_t initial_size,
 
 PrivateHeap::~PrivateHeap() { HeapDestroy(blocks_->heap); }
 
-bool PrivateHeap::WithinLimit(size_t old_size, size_t new_size) const {
-  if (maximum_size_ == 0) return true;
-  size_t others = in_use_ - old_size;
-  return new_size <= maximum_size_ && others <= maximum_size_ - new_size;
-}
-
 void* PrivateHeap::Allocate(size_t size) {
   if (size == 0 || !WithinLimit(0, size)) return nullptr;
   void* block = HeapAlloc(blocks_->heap, 0, size);

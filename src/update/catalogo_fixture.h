@@ -33,6 +33,19 @@ class CatalogoTest : public ::testing::Test {
     return out;
   }
 
+  // Builds the catalogue, which must end the program as a reported failure
+  // after one box with `text`.
+  void ExpectReportedFailure(const std::u16string& text) {
+    try {
+      module_.ObtenerListadoSql();
+      ADD_FAILURE() << "the program should have ended";
+    } catch (const ProgramEnded& end) {
+      EXPECT_EQ(end.reason, EndReason::kFailure);
+    }
+    ASSERT_EQ(window_.boxes.size(), 1u);
+    EXPECT_EQ(window_.boxes[0].text, text);
+  }
+
   testing::RecordingWindow window_;
   ModMain module_;
   testing::TempFolder folder_{"corvalen-cat"};

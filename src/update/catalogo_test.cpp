@@ -77,15 +77,7 @@ TEST_F(CatalogoTest, MissingFolderIsAnEmptyCatalogue) {
 TEST_F(CatalogoTest, AnUnknownFolderIsReportedAtStatement10NeverTheRoot) {
   // ProgramFolder() is empty when the program's folder cannot be found.
   module_.CarpetaScripts.clear();
-  try {
-    module_.ObtenerListadoSql();
-    FAIL() << "the program should have ended";
-  } catch (const ProgramEnded& end) {
-    EXPECT_EQ(end.reason, EndReason::kFailure);
-  }
-  ASSERT_EQ(window_.boxes.size(), 1u);
-  EXPECT_EQ(window_.boxes[0].text,
-            u"Path not found\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10");
+  ExpectReportedFailure(u"Path not found\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10");
   EXPECT_EQ(module_.UpperBound(), 0);
 }
 
