@@ -33,6 +33,15 @@ class Connection {
   // is refused before anything of it is sent (db/batch_text.h), and one that
   // runs past the connection's command timeout fails.
   virtual void Execute(const std::u16string& text) = 0;
+
+  // Asks the batch that Execute is running on this connection to stop. Safe
+  // to call from another thread while Execute runs; does nothing when none
+  // runs. The interrupted Execute raises NumberedError.
+  virtual void Cancel() {}
+  // Whether the transaction opened by BeginTrans is still open as far as the
+  // database can tell: a batch that committed or rolled back on its own
+  // leaves it closed. True when the provider cannot tell.
+  virtual bool TransactionStillOpen() { return true; }
 };
 
 // What every connection raises for transaction calls out of order.
