@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "db/data_access.h"
 #include "db/quorvex_config.h"
@@ -33,7 +34,8 @@ inline constexpr int32_t kMaxTimeoutSeconds = 86400;
 //   stands inside a password attribute's value.
 // A secret of 8 or more characters is hidden wherever it appears, and so is
 // every run of 8 or more consecutive characters of it (a server may echo a
-// value cut short); a shorter one is hidden where it appears whole. Values
+// value cut short); a shorter one where it stands whole, never as a piece of
+// another word. Values
 // put into Tag, Provider and the timeout keys are no secrets.
 //
 // SQLite: the Connection value names an existing regular file; a relative
@@ -70,6 +72,13 @@ class QVMain : public DataAccessComponent {
 
 // Makes a new QVMain instance on every call.
 ComponentFactory QVMainFactory();
+
+// The SQLite database files that the configuration file `config_path` names
+// for these entities (a relative name taken from the configuration's
+// folder). An entity the file does not configure, or configures badly, names
+// none; a file that cannot be read names none at all. Nothing is opened.
+std::vector<std::u16string> SqliteFilesNamed(const std::u16string& config_path,
+                                             const std::vector<std::u16string>& entities);
 
 }  // namespace corvalen
 

@@ -7,6 +7,13 @@ namespace {
 
 char16_t Lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
+// Whether `c` belongs to a word: an ASCII letter or digit, '_', or any
+// character past ASCII (accented letters and the like).
+bool IsWordUnit(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+         c == u'_' || c >= 0x80;
+}
+
 // Position of `word` in `text` at or after `from`, ignoring ASCII letter case.
 size_t FindNoCase(std::u16string_view text, std::u16string_view word, size_t from) {
   if (word.size() > text.size()) return std::u16string_view::npos;
@@ -77,10 +84,17 @@ std::u16string ScrubSecrets(std::u16string_view text, const std::vector<std::u16
   std::vector<size_t> run;  // run[j + 1]: common length ending at text[i], secret[j]
   for (const std::u16string& secret : secrets) {
     if (secret.empty()) continue;
+    // A short secret is hidden where it stands whole, never as a piece of
+    // another word: starring "ist" inside "exist" would give it away.
     if (secret.size() < kSecretRun) {
       for (size_t at = text.find(secret); at != std::u16string_view::npos;
            at = text.find(secret, at + 1)) {
-        std::fill(hidden.begin() + at, hidden.begin() + at + secret.size(), true);
+        const size_t end = at + secret.size();
+        if ((at > 0 && IsWordUnit(text[at - 1]) && IsWordUnit(secret.front())) ||
+            (end < text.size() && IsWordUnit(text[end]) && IsWordUnit(secret.back()))) {
+          continue;
+        }
+        std::fill(hidden.begin() + at, hidden.begin() + end, true);
       }
       continue;
     }

@@ -24,10 +24,11 @@ inline constexpr size_t kSecretRun = 8;
 // - for a secret of kSecretRun or more code units, every stretch of the text
 //   of kSecretRun or more code units that also stands in the secret (the
 //   secret whole, a prefix the server kept, any other part of it);
-// - for a shorter non-empty secret, each whole occurrence;
+// - for a shorter non-empty secret, each occurrence that stands whole,
+//   never one that is a piece of another word ("ist" inside "exist");
 // - the value of every password attribute ("PWD=...", "Password=...", any
 //   letter case, up to the next ';', line break or end, or a whole braced
-//   value).
+//   value), whatever its length.
 // Costs O(text size x secret size) per secret; the texts are messages.
 // Which values are secrets is the caller's choice (see QVMain).
 std::u16string ScrubSecrets(std::u16string_view text, const std::vector<std::u16string>& secrets);
