@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <mutex>
 #include <utility>
 
 #include "db/batch_text.h"
+#include "db/command_watchdog.h"
 #include "db/secret_scrub.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
@@ -146,6 +148,12 @@ class OdbcConnection : public Connection {
   }
 
   void CommitTrans() override { EndTransaction(SQL_COMMIT); }
+
+  // SQLCancel from another thread stops the statement that Execute runs.
+  void Cancel() override {
+    std::lock_guard<std::mutex> lock(running_mutex_);
+    if (running_ != SQL_NULL_HANDLE) SQLCancel(running_);
+  }
   void RollbackTrans() override { EndTransaction(SQL_ROLLBACK); }
 
   void Execute(const std::u16string& text) override {
@@ -156,6 +164,7 @@ class OdbcConnection : public Connection {
     }
     Handle stmt(SQL_HANDLE_STMT);
     Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), stmt.out()), dbc_);
+    const RunningStatement running(*this, stmt.get());
     if (command_timeout_seconds_ > 0) {
       // A driver that cannot keep the limit refuses it here rather than let
       // the batch run without one.
@@ -191,6 +200,25 @@ class OdbcConnection : public Connection {
   }
 
  private:
+  // Makes a statement handle the one Cancel stops, while it lives; declared
+  // after the handle, so that Cancel never reaches a freed one.
+  class RunningStatement {
+   public:
+    RunningStatement(OdbcConnection& connection, SQLHANDLE stmt) : connection_(connection) {
+      std::lock_guard<std::mutex> lock(connection_.running_mutex_);
+      connection_.running_ = stmt;
+    }
+    ~RunningStatement() {
+      std::lock_guard<std::mutex> lock(connection_.running_mutex_);
+      connection_.running_ = SQL_NULL_HANDLE;
+    }
+    RunningStatement(const RunningStatement&) = delete;
+    RunningStatement& operator=(const RunningStatement&) = delete;
+
+   private:
+    OdbcConnection& connection_;
+  };
+
   // Fetches and discards the rows of the current result, if it has columns.
   // Returns false after recording the errors of a failing fetch.
   bool DrainRows(const Handle& stmt, std::vector<std::u16string>& errors) {
@@ -244,6 +272,8 @@ class OdbcConnection : public Connection {
   Handle dbc_;
   bool connected_ = false;
   bool in_transaction_ = false;
+  std::mutex running_mutex_;
+  SQLHANDLE running_ = SQL_NULL_HANDLE;  // the statement Execute runs
 };
 
 }  // namespace
@@ -255,7 +285,8 @@ std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_
   auto connection =
       std::make_shared<OdbcConnection>(std::move(secrets), options.command_timeout_seconds);
   connection->Open(connection_string, options.login_timeout_seconds);
-  return connection;
+  if (options.command_timeout_seconds <= 0) return connection;
+  return WithCommandTimeout(std::move(connection), options.command_timeout_seconds);
 }
 
 }  // namespace corvalen

@@ -38,9 +38,14 @@ struct OdbcOptions {
 //   messages that come with SQL_SUCCESS_WITH_INFO are not errors. A command
 //   timeout above 0 is set as the handle's SQL_ATTR_QUERY_TIMEOUT before the
 //   text is sent (a driver that refuses it fails the call); a batch that runs
-//   past it fails with the driver's message. How the driver keeps it is its
-//   own: FreeTDS and Microsoft's driver stop waiting and cancel, the
-//   PostgreSQL driver has the server cancel the statement.
+//   past it fails. How the driver keeps it is its own (FreeTDS and
+//   Microsoft's driver stop waiting and cancel, the PostgreSQL driver has the
+//   server cancel the statement, and a script may lift that), so every batch
+//   is also bounded by WithCommandTimeout (db/command_watchdog.h): at the
+//   limit it is cancelled with SQLCancel and fails with "Se agotó el tiempo
+//   de espera del comando (N s)."; one that has not ended a few seconds
+//   later is given up.
+// - Cancel calls SQLCancel on the statement that Execute runs, if any.
 // - BeginTrans switches autocommit off; CommitTrans and RollbackTrans end the
 //   transaction with SQLEndTran and switch autocommit back on. A second
 //   BeginTrans, or a Commit/Rollback without a transaction, raises.

@@ -2,10 +2,11 @@
 
 #include <sqlite3.h>
 
-#include <chrono>
+#include <atomic>
 #include <string>
 
 #include "db/batch_text.h"
+#include "db/command_watchdog.h"
 #include "platform/file_info.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
@@ -34,9 +35,6 @@ struct StatementCloser {
   void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
-
-// SQLite calls the progress handler every this many virtual machine steps.
-constexpr int kProgressSteps = 1000;
 
 class SqliteConnection : public Connection {
  public:
@@ -68,7 +66,6 @@ class SqliteConnection : public Connection {
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, options.busy_timeout_ms);
-    command_timeout_seconds_ = options.command_timeout_seconds;
     if (sqlite3_db_readonly(db_, "main") == 1) {
       Fail(u"La base de datos SQLite " + Quoted(path) + u" no admite escritura.");
     }
@@ -103,31 +100,28 @@ class SqliteConnection : public Connection {
 
   void Execute(const std::u16string& text) override {
     RefuseNulCharacter(text);
-    if (command_timeout_seconds_ <= 0) {
-      Run(Utf16ToUtf8(text));
-      return;
-    }
-    // The whole batch shares one deadline; the handler is removed whatever
-    // way the batch ends, so that transaction calls are never interrupted.
-    struct DeadlineOff {
-      SqliteConnection* self;
-      ~DeadlineOff() {
-        sqlite3_progress_handler(self->db_, 0, nullptr, nullptr);
-        self->timed_out_ = false;
-      }
-    } off{this};
-    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(command_timeout_seconds_);
-    timed_out_ = false;
-    sqlite3_progress_handler(db_, kProgressSteps, &SqliteConnection::OnProgress, this);
-    Run(Utf16ToUtf8(text));
+    cancelled_ = false;
+    Run(Utf16ToUtf8(text), true);
   }
 
+  // sqlite3_interrupt stops the running statement at its next step (a long
+  // function call first runs to its end); SQLite forgets it once no
+  // statement runs, so the flag also stops the batch between statements.
+  void Cancel() override {
+    cancelled_ = true;
+    sqlite3_interrupt(db_);
+  }
+
+  bool TransactionStillOpen() override { return in_transaction_ && !sqlite3_get_autocommit(db_); }
+
  private:
-  // Runs every statement of `sql` in order, stepping through their rows.
-  void Run(const std::string& sql) {
+  // Runs every statement of `sql` in order, stepping through their rows;
+  // a batch (`cancellable`) stops before its next statement once cancelled.
+  void Run(const std::string& sql, bool cancellable = false) {
     const char* next = sql.c_str();
     const char* const end = next + sql.size();
     while (next < end) {
+      if (cancellable && cancelled_) Fail(Message(SQLITE_INTERRUPT));
       sqlite3_stmt* raw = nullptr;
       const char* tail = nullptr;
       // -1: the text runs to its terminating NUL, so SQLite reads it in
@@ -144,32 +138,17 @@ class SqliteConnection : public Connection {
     }
   }
 
-  // Non-zero (interrupt) once the batch has run past its deadline.
-  static int OnProgress(void* self) {
-    auto* connection = static_cast<SqliteConnection*>(self);
-    if (std::chrono::steady_clock::now() < connection->deadline_) return 0;
-    connection->timed_out_ = true;
-    return 1;
-  }
-
-  [[noreturn]] void FailWith(int rc) {
-    if (timed_out_ && (rc & 0xFF) == SQLITE_INTERRUPT) {
-      Fail(u"Se agotó el tiempo de espera del comando (" + ToDecimal(command_timeout_seconds_) +
-           u" s).");
-    }
-    Fail(Message(rc));
-  }
+  [[noreturn]] void FailWith(int rc) { Fail(Message(rc)); }
 
   std::u16string Message(int rc) const {
-    const char* text = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    const char* text = db_ != nullptr && rc != SQLITE_INTERRUPT ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     return Utf8ToUtf16(text != nullptr ? text : sqlite3_errstr(rc));
   }
 
   sqlite3* db_ = nullptr;
   bool in_transaction_ = false;
-  int32_t command_timeout_seconds_ = 0;
-  std::chrono::steady_clock::time_point deadline_;
-  bool timed_out_ = false;
+  // Set by Cancel, from another thread.
+  std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace
@@ -200,7 +179,8 @@ std::shared_ptr<Connection> OpenSqliteConnection(const std::u16string& path,
                                                  const SqliteOptions& options) {
   auto connection = std::make_shared<SqliteConnection>();
   connection->Open(path, options);
-  return connection;
+  if (options.command_timeout_seconds <= 0) return connection;
+  return WithCommandTimeout(std::move(connection), options.command_timeout_seconds);
 }
 
 }  // namespace corvalen

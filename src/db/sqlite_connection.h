@@ -47,11 +47,16 @@ std::u16string SqliteFileRefusal(std::u16string_view path);
 //   statement of the text in order (rows are stepped through and discarded)
 //   and stops at the first error, raising SQLite's message; the statements
 //   before it stay done (inside the caller's transaction, if any). With a
-//   command timeout, a batch still running that many seconds after the call
-//   began is interrupted and fails with "Se agotó el tiempo de espera del
-//   comando (N s)."; SQLite may then have rolled back the open transaction
-//   itself. A wait for a lock is not cut short by it: the busy timeout
-//   bounds that wait.
+//   command timeout, every batch is bounded by WithCommandTimeout
+//   (db/command_watchdog.h): at the limit it is interrupted and fails with
+//   "Se agotó el tiempo de espera del comando (N s)." (SQLite may then have
+//   rolled back the open transaction itself); a batch that is still running
+//   a few seconds later (one function call that takes that long) is given
+//   up. A wait for a lock is not cut short by it: the busy timeout bounds
+//   that wait.
+// - Cancel interrupts the running batch, which fails with "interrupted".
+//   TransactionStillOpen is false once the batch left the transaction that
+//   BeginTrans opened (its own COMMIT, ROLLBACK or END).
 // - BeginTrans starts an immediate transaction (the write lock is taken at
 //   once, waiting up to the busy timeout). CommitTrans and RollbackTrans
 //   without a transaction raise. A rollback after SQLite has already undone

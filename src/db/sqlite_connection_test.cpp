@@ -183,6 +183,32 @@ TEST_F(SqliteConnectionTest, ABatchRunningPastTheCommandTimeoutIsInterrupted) {
   // The limit is per batch: the next one has its own second.
   db->Execute(u"INSERT INTO t VALUES (2, 'b')");
   EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
+
+  // Long function calls, during which SQLite counts no steps: the batch
+  // stops at the first statement that begins after the limit.
+  db->BeginTrans();
+  db->Execute(u"INSERT INTO t VALUES (3, 'c')");
+  std::u16string calls;
+  for (int i = 0; i < 12; ++i) calls += u"SELECT length(randomblob(150000000));\n";
+  EXPECT_EQ(ErrorOf([&] { db->Execute(calls); }).description(),
+            u"Se agotó el tiempo de espera del comando (1 s).");
+  db->RollbackTrans();
+  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
+}
+
+TEST_F(SqliteConnectionTest, ABatchThatEndsTheTransactionItselfIsSeen) {
+  auto db = Open();
+  EXPECT_FALSE(db->TransactionStillOpen());
+  for (const char16_t* end : {u"COMMIT", u"ROLLBACK", u"END"}) {
+    db->BeginTrans();
+    db->Execute(u"INSERT INTO t VALUES (1, 'a')");
+    EXPECT_TRUE(db->TransactionStillOpen());
+    db->Execute(std::u16string(end) + u"; INSERT INTO t VALUES (2, 'b')");
+    EXPECT_FALSE(db->TransactionStillOpen()) << Utf16ToUtf8(end);
+    db->RollbackTrans();
+  }
+  // What ran outside the transaction stays: it was committed as it ran.
+  EXPECT_EQ(Raw("SELECT group_concat(a) FROM t"), "1,2,2,1,2");
 }
 
 TEST_F(SqliteConnectionTest, ALockedDatabaseIsWaitedForUpToTheBusyTimeout) {
