@@ -12,6 +12,10 @@ TEST(SecretScrubTest, ReplacesEveryOccurrenceOfEachSecret) {
   EXPECT_EQ(ScrubSecrets(u"token abcdef", {u"abc", u"abcdef"}), u"token ***");
   // Empty secrets are ignored (a variable set to nothing hides nothing).
   EXPECT_EQ(ScrubSecrets(u"plain text", {u""}), u"plain text");
+  // A short one never inside another word, where the stars would give it away.
+  EXPECT_EQ(ScrubSecrets(u"role \"x\" does not exist; 'ist' Pwd=ist", {u"ist"}),
+            u"role \"x\" does not exist; '***' Pwd=***");
+  EXPECT_EQ(ScrubSecrets(u"ist_a a.ist añist ist", {u"ist"}), u"ist_a a.*** añist ***");
 }
 
 TEST(SecretScrubTest, HidesEveryRunOfEightOrMoreCharactersOfASecret) {
