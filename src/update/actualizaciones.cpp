@@ -27,8 +27,11 @@ std::u16string ConnectionFailureText(const std::u16string& entidad, const std::u
 
 }  // namespace
 
-void ModMain::SetOutcome(int32_t line, ScriptOutcome outcome) {
-  if (ScriptRecord* record = run_record.AtLine(line)) record->outcome = outcome;
+void ModMain::SetOutcome(int32_t line, ScriptOutcome outcome, const std::u16string& message) {
+  if (ScriptRecord* record = run_record.AtLine(line)) {
+    record->outcome = outcome;
+    record->message = message;
+  }
 }
 
 void ModMain::EjecutarActualizaciones(RunWindow& frm) {
@@ -55,7 +58,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           AppendToListLine(frm, line_index, kOutcomeError);
           proc.At(statements[2]);
           HuboErrores = kTrue;
-          SetOutcome(line_index, ScriptOutcome::kError);
+          SetOutcome(line_index, ScriptOutcome::kError, error_entidad_);
           entidades_fallidas.insert(entidad);
           conexion_vigente = false;
         };
@@ -71,7 +74,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           proc.At(statements[0]);
           EjecutarScript(ruta, line_index);
           proc.At(statements[1]);
-          Required(oConexion).CommitTrans();
+          ConfirmarScript(ruta, line_index);
           proc.At(statements[2]);
           oComando.reset();
           proc.At(statements[3]);
@@ -85,7 +88,13 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
         ListarActualizacionesEnPantalla(frm);
         proc.At(30);
         const int32_t n = UpperBound();
+        run_record.scripts_folder = CarpetaScripts;
         run_record.scripts.assign(static_cast<size_t>(n), ScriptRecord{});
+        for (int32_t k = 1; k <= n; ++k) {
+          run_record.scripts[static_cast<size_t>(k) - 1].file = ListadoSql[static_cast<size_t>(k)].Archivo;
+          run_record.scripts[static_cast<size_t>(k) - 1].category =
+              ListadoSql[static_cast<size_t>(k)].Categoria;
+        }
         proc.At(40);
         for (int32_t i = 1; i <= n; ++i) {
           const ScriptSql& entry = ListadoSql[static_cast<size_t>(i)];
@@ -101,7 +110,8 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           proc.At(70);
           if (entidades_fallidas.count(Categoria) != 0) {
             AppendToListLine(frm, linea, kOutcomeError);
-            SetOutcome(linea, ScriptOutcome::kSkipped);
+            SetOutcome(linea, ScriptOutcome::kSkipped,
+                       u"No se ejecutó: no se pudo conectar con la entidad " + Categoria + u".");
           } else if (EntidadActual.empty()) {
             // First connection of the run.
             proc.At(80);
@@ -169,6 +179,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
         // nothing to roll back (a BEGIN that met a locked database, a list
         // index past 16 bits); a failed rollback is added to it.
         const std::u16string description = WithRollbackOutcome(error.description());
+        run_record.end_cause = proc.Report(description);
         Attempt([&] {
           MainWindow().MessageBox(proc.Report(description), VersionTitle(),
                                   MessageIcon::kExclamation);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/path.h"
 #include "platform/utf.h"
 #include "tests/fakes/recording_connection.h"
 #include "tests/fakes/recording_window.h"
@@ -233,18 +234,41 @@ TEST_F(RunTest, AccessTagEndsTheProgramBeforeAnyScript) {
                                  "CATALOGOS.CommitTrans"}));
 }
 
-TEST_F(RunTest, AFailedStepIsRolledBackAndReportedWithItsStatement) {
-  Script("NCM_1.sql", "A\r\nGO\r\n");
+TEST_F(RunTest, ARefusedCommitOrATransactionTheScriptClosedFailsTheScript) {
+  Script("NCM_1.sql", "A\r\nGO\r\nB\r\nGO\r\n");
+  Script("NCM_2.sql", "COMMIT\r\nGO\r\nC\r\nGO\r\n");
   auto ncm = Entity(u"NCM");
   ncm->fail_operation = [](const std::string& op) { return op == "CommitTrans"; };
-  EXPECT_EQ(Run(), EndReason::kFailure);
-  EXPECT_EQ(DatabaseCalls(), (std::vector<std::string>{"NCM.BeginTrans", "NCM.Execute A\r\n",
+  EXPECT_EQ(Run(), EndReason::kScriptFailed);
+  EXPECT_EQ(DatabaseCalls(), (std::vector<std::string>{"NCM.BeginTrans", "NCM.Execute A\r\n\r\nB\r\n",
                                                        "NCM.CommitTrans", "NCM.RollbackTrans"}));
   ASSERT_EQ(window_.boxes.size(), 1u);
+  const std::u16string path = folder_.Utf16() + kPathSeparator + u"NCM_1.sql";
   EXPECT_EQ(window_.boxes[0].text,
-            u"CommitTrans failed\r\nin CorvalenSQL.Mod_Main.EjecutarActualizaciones at line 190");
-  EXPECT_EQ(window_.boxes[0].icon, MessageIcon::kExclamation);
-  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v.2.0.16");
+            u"No se pudo confirmar la transacci\u00f3n del script: CommitTrans failed "
+            u"Actualizaci\u00f3n Cancelada. Script: " + path + u" - Linea: 2");
+  EXPECT_EQ(window_.boxes[0].title, u"\u00a1Atencion!");
+  EXPECT_EQ(window_.lines[0], u"NCM_1.sql " + kBullet + kBullet + kBullet + u" ERROR!");
+  EXPECT_EQ(module_.run_record.scripts[0].outcome, ScriptOutcome::kFailed);
+  EXPECT_EQ(module_.run_record.scripts[0].message.substr(0, 20), u"No se pudo confirmar");
+
+}
+
+TEST_F(RunTest, AGroupThatClosedTheTransactionFailsTheScriptThere) {
+  Script("NCM_1.sql", "COMMIT\r\nGO\r\nCREATE PROCEDURE p\r\nGO\r\n");
+  auto ncm = Entity(u"NCM");
+  ncm->execute_error = [&](const std::u16string& text) {
+    ncm->transaction_closed_by_batch = text.find(u"COMMIT") != std::u16string::npos;
+    return u"";
+  };
+  EXPECT_EQ(Run(), EndReason::kScriptFailed);
+  EXPECT_EQ(DatabaseCalls(), (std::vector<std::string>{"NCM.BeginTrans", "NCM.Execute COMMIT\r\n",
+                                                       "NCM.RollbackTrans"}));
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  EXPECT_EQ(window_.boxes[0].text.rfind(u"El script cerr\u00f3 por su cuenta la transacci\u00f3n", 0),
+            0u);
+  EXPECT_EQ(window_.clipboard, u"COMMIT\r\n");
+  EXPECT_EQ(window_.lines[0], u"NCM_1.sql " + kBullet + kBullet + u" ERROR!");
 }
 
 TEST_F(RunTest, AFailedRollbackIsAddedToTheFailureNotPutInItsPlace) {

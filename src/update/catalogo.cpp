@@ -17,6 +17,15 @@ constexpr std::array<const char16_t*, 6> kFamilies = {
 
 }  // namespace
 
+bool IsScriptName(std::u16string_view name) {
+  for (const char16_t* family : kFamilies) {
+    if (WildcardMatch(std::u16string(family) + u"_*.sql", name)) return true;
+  }
+  return false;
+}
+
+std::vector<std::u16string> Categorias() { return {kFamilies.begin(), kFamilies.end()}; }
+
 void ModMain::ObtenerListadoSql() {
   Procedure proc(kModuleModMain, u"ObtenerListadoSql");
   WithErrorHandler(
@@ -60,8 +69,8 @@ void ModMain::ObtenerListadoSql() {
         }
       },
       [&](const NumberedError& error) {
-        MainWindow().MessageBox(proc.Report(error.description()), VersionTitle(),
-                                MessageIcon::kExclamation);
+        run_record.end_cause = proc.Report(error.description());
+        MainWindow().MessageBox(run_record.end_cause, VersionTitle(), MessageIcon::kExclamation);
         MainWindow().EndProgram(EndReason::kFailure);
       });
 }

@@ -18,6 +18,11 @@ namespace {
 
 constexpr char16_t kMark[] = u"\u2022";  // the progress mark "•"
 constexpr char16_t kFailureTitle[] = u"\u00A1Atencion!";
+constexpr char16_t kOutcomeError[] = u" ERROR!";
+constexpr char16_t kTransactionEndedByScript[] =
+    u"El script cerró por su cuenta la transacción en la que corre (COMMIT, ROLLBACK o END): lo "
+    u"que ejecutó hasta ahí, y lo que siguió en el mismo grupo, puede haber quedado aplicado.";
+constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacción del script: ";
 
 }  // namespace
 
@@ -28,6 +33,7 @@ void ModMain::RecordFailure(const std::u16string& ruta, int32_t indice_lista, in
                             const PieceGroup* grupo) {
   if (ScriptRecord* record = run_record.AtLine(indice_lista)) {
     record->outcome = ScriptOutcome::kFailed;
+    record->message = message;
   }
   FailureRecord failure{ruta, piece_index, message, group_text, std::nullopt};
   if (grupo != nullptr) {
@@ -69,9 +75,25 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
     proc.At(first_statement + 10);
     if (record != nullptr) ++record->groups_sent;
     Required(oConexion).Execute(sql);
+    // A group that committed or rolled back the script's transaction has
+    // left the rest of the script to run outside it: the script fails here.
+    if (!Required(oConexion).TransactionStillOpen()) {
+      throw NumberedError(kErrDatabase, kTransactionEndedByScript);
+    }
     proc.At(first_statement + 20);
     AppendToListLine(MainWindow(), IndiceLista, kMark);
   };
+
+  // A batch given up by its watchdog ends the program from another thread,
+  // while this one is still inside Execute: it records the failure here.
+  record_given_up_ = [&](const std::u16string& description) {
+    record_duration();
+    RecordFailure(RutaScript, IndiceLista, i, description, sql, texto, piezas, grupo_actual);
+  };
+  struct Forget {
+    ModMain* self;
+    ~Forget() { self->record_given_up_ = nullptr; }
+  } forget{this};
 
   return WithErrorHandler(
       [&]() -> bool {
@@ -119,29 +141,54 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
         grupo_actual = nullptr;
         proc.At(420);
         record_duration();
+        piezas_del_script_ = ultima + 1;
         return true;
       },
       [&](const NumberedError& error) -> bool {
-        // Each step's own failure is kept apart: the report always shows the
-        // script's failure, and the program always ends without committing.
-        std::u16string description = WithRollbackOutcome(error.description());  // 470
         record_duration();
-        Attempt([&] {
-          RecordFailure(RutaScript, IndiceLista, i, description, sql, texto, piezas, grupo_actual);
-        });
-        std::u16string text = description;
-        // 480
-        text += u" Actualizaci\u00F3n Cancelada. Script: ";
-        text += RutaScript;
-        text += u" - Linea: ";
-        text += ToDecimal(i);
-        text += sql;
-        Attempt([&] { MainWindow().MessageBox(text, kFailureTitle, MessageIcon::kCritical); });
-        Attempt([&] { MainWindow().ClipboardClear(); });        // 490
-        Attempt([&] { MainWindow().ClipboardSetText(sql); });   // 500
-        MainWindow().EndProgram(EndReason::kScriptFailed);      // 510
-        return false;  // not reached: EndProgram never returns
+        FallaScript(RutaScript, IndiceLista, i, error.description(), sql, texto, piezas,
+                    grupo_actual);
       });
+}
+
+void ModMain::FallaScript(const std::u16string& ruta, int32_t indice_lista, int32_t piece_index,
+                          const std::u16string& error, const std::u16string& sql,
+                          std::u16string_view texto,
+                          const std::vector<std::u16string_view>& piezas,
+                          const PieceGroup* grupo) {
+  // Each step's own failure is kept apart: the report always shows the
+  // script's failure, and the program always ends without committing.
+  std::u16string description = WithRollbackOutcome(error);  // 470
+  Attempt([&] { RecordFailure(ruta, indice_lista, piece_index, description, sql, texto, piezas, grupo); });
+  Attempt([&] { AppendToListLine(MainWindow(), indice_lista, kOutcomeError); });
+  std::u16string text = description;
+  // 480
+  text += u" Actualizaci\u00F3n Cancelada. Script: ";
+  text += ruta;
+  text += u" - Linea: ";
+  text += ToDecimal(piece_index);
+  text += sql;
+  Attempt([&] { MainWindow().MessageBox(text, kFailureTitle, MessageIcon::kCritical); });
+  Attempt([&] { MainWindow().ClipboardClear(); });       // 490
+  Attempt([&] { MainWindow().ClipboardSetText(sql); });  // 500
+  MainWindow().EndProgram(EndReason::kScriptFailed);     // 510
+  // Not reached: EndProgram never returns.
+  throw ProgramEnded{EndReason::kScriptFailed};
+}
+
+void ModMain::ConfirmarScript(const std::u16string& RutaScript, int32_t IndiceLista) {
+  Connection& conexion = Required(oConexion);
+  WithErrorHandler([&] { conexion.CommitTrans(); },
+                   [&](const NumberedError& error) {
+                     // The transaction is still open after a refused commit:
+                     // rolled back like any failed script's.
+                     FallaScript(RutaScript, IndiceLista, piezas_del_script_,
+                                 kCommitFailed + error.description(), u"", u"", {}, nullptr);
+                   });
+}
+
+void ModMain::RecordGivenUpBatch(const std::u16string& description) {
+  if (record_given_up_) record_given_up_(description);
 }
 
 }  // namespace corvalen

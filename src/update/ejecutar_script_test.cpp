@@ -249,7 +249,7 @@ TEST_F(EjecutarScriptTest, FailureInAGroupSentInsideTheWalk) {
                                                  "db.Execute " + Utf16ToUtf8(Group({kTresGrupos[1]})),
                                                  "db.RollbackTrans"}));
   // Two marks for the first call, one for the failing one.
-  EXPECT_EQ(window_.lines[1], kLine + u"\u2022\u2022\u2022");
+  EXPECT_EQ(window_.lines[1], kLine + u"\u2022\u2022\u2022 ERROR!");
   // Order: rollback before the box, the box before the clipboard.
   std::vector<std::string> tail(window_.events.end() - 4, window_.events.end());
   EXPECT_EQ(tail[0].substr(0, 4), "box ");
@@ -262,7 +262,7 @@ TEST_F(EjecutarScriptTest, FailureInTheGroupSentAfterTheWalk) {
   const std::u16string path = ScriptPath("tres_grupos.sql");
   // One more than the last piece to run (3).
   ExpectFailure(Run(path), u"Invalid object name 'x'.", path, 4, Group({kTresGrupos[3]}));
-  EXPECT_EQ(window_.lines[1], kLine + std::u16string(7, u'\u2022'));
+  EXPECT_EQ(window_.lines[1], kLine + std::u16string(7, u'\u2022') + u" ERROR!");
 }
 
 TEST_F(EjecutarScriptTest, FailureBeforeTheWalkShowsIndexZeroAndNoText) {

@@ -27,6 +27,9 @@ bool ModMain::EstablecerEntidad(const std::u16string& entidad) {
         proc.At(50);
         if (Required(oComponente).getDataConnectionTAG(entidad) == u"ACCESS") {
           proc.At(60);
+          run_record.end_cause = u"La entidad " + entidad +
+                                 u" tiene la etiqueta ACCESS: el programa terminó sin ejecutar "
+                                 u"más scripts.";
           MainWindow().EndProgram(EndReason::kAccessTag);
         }
         proc.At(70);
@@ -54,6 +57,7 @@ bool ModMain::EstablecerEntidad(const std::u16string& entidad) {
         return true;
       },
       [&](const NumberedError& error) {
+        error_entidad_ = error.description();
         MainWindow().MessageBox(
             proc.Report(error.description() + u"Entidad buscada:" + entidad), VersionTitle(),
             MessageIcon::kExclamation);

@@ -31,8 +31,8 @@ void ModMain::ListarActualizacionesEnPantalla(RunWindow& frm) {
         frm.DoEvents();
       },
       [&](const NumberedError& error) {
-        MainWindow().MessageBox(proc.Report(error.description()), VersionTitle(),
-                                MessageIcon::kExclamation);
+        run_record.end_cause = proc.Report(error.description());
+        MainWindow().MessageBox(run_record.end_cause, VersionTitle(), MessageIcon::kExclamation);
         MainWindow().EndProgram(EndReason::kFailure);
       });
 }

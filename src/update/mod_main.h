@@ -5,6 +5,7 @@
 #define CORVALEN_UPDATE_MOD_MAIN_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,8 +68,13 @@ class ModMain {
   // Runs one script file on oConexion inside the caller's transaction, marking
   // progress on list line IndiceLista. True when every group ran; on failure
   // rolls back, reports, puts the failing text on the clipboard and ends the
-  // program.
+  // program. A group that leaves the transaction closed (the script's own
+  // COMMIT, ROLLBACK or END, as far as the connection can tell) is a failure.
   bool EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLista);
+  // Commits the transaction of the script that EjecutarScript just ran. A
+  // refused commit makes the script a failed one, handled as EjecutarScript
+  // handles its failures (the program ends).
+  void ConfirmarScript(const std::u16string& RutaScript, int32_t IndiceLista);
   // The whole update run. Returns only when it finished with errors (waiting
   // for Esc); otherwise ends the program.
   void EjecutarActualizaciones(RunWindow& frm);
@@ -86,19 +92,46 @@ class ModMain {
   // the rollback failed (no connection, no open transaction): the failure
   // being handled is always the one reported.
   std::u16string WithRollbackOutcome(std::u16string description);
-  // Keeps the outcome of the script on list line `line` in run_record.
-  void SetOutcome(int32_t line, ScriptOutcome outcome);
+  // Keeps the outcome of the script on list line `line` in run_record, with
+  // why it did not end OK.
+  void SetOutcome(int32_t line, ScriptOutcome outcome, const std::u16string& message = u"");
   // Keeps in run_record that the script on list line `indice_lista` failed,
   // and where: `grupo` is the group being sent (null before the first).
   void RecordFailure(const std::u16string& ruta, int32_t indice_lista, int32_t piece_index,
                      const std::u16string& message, const std::u16string& group_text,
                      std::u16string_view texto, const std::vector<std::u16string_view>& piezas,
                      const PieceGroup* grupo);
+  // Keeps in run_record that the batch being sent was given up by its
+  // watchdog (db/command_watchdog.h), with `description`. Called from the
+  // watchdog's thread while the run's thread is blocked in that batch; does
+  // nothing when no script is running.
+  void RecordGivenUpBatch(const std::u16string& description);
 
  private:
+  // A failed script: rolls back, keeps the failure, marks the line
+  // " ERROR!", shows the failure with the group's text, leaves that text on
+  // the clipboard and ends the program.
+  [[noreturn]] void FallaScript(const std::u16string& ruta, int32_t indice_lista,
+                                int32_t piece_index, const std::u16string& error,
+                                const std::u16string& sql, std::u16string_view texto,
+                                const std::vector<std::u16string_view>& piezas,
+                                const PieceGroup* grupo);
+
+  // Why the latest EstablecerEntidad failed.
+  std::u16string error_entidad_;
+  // One past the last piece the latest script ran: where its commit stands.
+  int32_t piezas_del_script_ = 0;
+  // Records a given-up batch of the script being run.
+  std::function<void(const std::u16string&)> record_given_up_;
   RunWindow& main_window_;
   ComponentFactory crear_componente_;
 };
+
+// Whether a file of this bare name in the scripts folder is a script of the
+// catalogue: a category word, '_', any text and ".sql", letter case ignored.
+bool IsScriptName(std::u16string_view name);
+// The six category words, in the order of the run.
+std::vector<std::u16string> Categorias();
 
 // The reference's object, or error 91 when the reference is empty.
 template <class T>

@@ -27,7 +27,12 @@ enum class ScriptOutcome {
 std::string_view OutcomeName(ScriptOutcome outcome);
 
 struct ScriptRecord {
+  std::u16string file;      // the bare file name
+  std::u16string category;  // also the entity
   ScriptOutcome outcome = ScriptOutcome::kNotRun;
+  // Why a script did not end OK (the failure, the connection's failure, the
+  // end of the program before it); empty for one that did.
+  std::u16string message;
   int32_t groups_sent = 0;  // calls made to the database, a failing one included
   int64_t duration_ms = 0;
 };
@@ -51,9 +56,14 @@ struct FailureRecord {
 };
 
 struct RunRecord {
+  std::u16string scripts_folder;
   // One record per catalogue entry: scripts[k] is entry k + 1.
   std::vector<ScriptRecord> scripts;
   std::optional<FailureRecord> failure;
+  // Why the program ended before the run was over, other than a failed
+  // script (the tag "ACCESS", a failure the run reported); the cause of
+  // every script it did not reach.
+  std::u16string end_cause;
 
   // The record of the entry on list line `line`, or null.
   ScriptRecord* AtLine(int32_t line);

@@ -55,6 +55,10 @@ class RecordingConnection : public Connection {
     if (!in_transaction) throw NumberedError(kErrDatabase, kNoTransactionActive);
     in_transaction = false;
   }
+  // Set by a test's execute_error to stand for a batch that committed or
+  // rolled back the transaction itself.
+  bool transaction_closed_by_batch = false;
+  bool TransactionStillOpen() override { return !transaction_closed_by_batch; }
   void Execute(const std::u16string& text) override {
     Log("Execute " + Utf16ToUtf8(text));
     executed.push_back(text);
