@@ -4,35 +4,42 @@
 // report is written there as the program ends.
 #include <QApplication>
 #include <QMessageBox>
-#include <chrono>
 #include <optional>
 
 #include "app/corvalen_window.h"
 #include "db/qv_main.h"
-#include "platform/file_write.h"
-#include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/utf.h"
+#include "platform/version_info.h"
 #include "update/exit_codes.h"
-#include "update/run_report.h"
+#include "update/program_end.h"
+#include "update/procedure.h"
 
 int main(int argc, char** argv) {
   using namespace corvalen;
   QApplication app(argc, argv);
-  const auto start = std::chrono::system_clock::now();
   std::optional<std::u16string> report;
   if (EnvironmentHas(u"CORVALENSQL_REPORT")) report = EnvironmentValue(u"CORVALENSQL_REPORT");
-  if (report && !CanCreateFileAt(*report)) {
-    // Checked before anything runs: a report that cannot be written is a
-    // mistake in how the program was started.
-    QMessageBox::critical(nullptr, QStringLiteral("Application Error"),
-                          QStringLiteral("CORVALENSQL_REPORT: no se puede escribir el informe en ") +
-                              QString::fromStdU16String(DisplayName(*report)));
-    return kExitUsage;
-  }
+  // The window is gone when the report is written: its box stands alone.
+  ProgramEnd end(report, [](const std::u16string& text) {
+    QMessageBox::critical(nullptr, QString::fromStdU16String(VersionTitle()),
+                          QString::fromStdU16String(text));
+  });
   int code = 0;
   {
     Corvalen window(QVMainFactory());
+    ModMain& module = window.module();
+    // Checked before anything runs: a report that cannot be written, or that
+    // would overwrite what the run needs, is a mistake in how the program
+    // was started.
+    if (const std::u16string refusal = end.ReportRefusal(module.CarpetaScripts, module.ConfigPath());
+        !refusal.empty()) {
+      QMessageBox::critical(nullptr, QString::fromStdU16String(kApplicationErrorTitle),
+                            QString::fromStdU16String(u"CORVALENSQL_REPORT: " +
+                                                      DisplayName(*report) + u" " + refusal));
+      return kExitUsage;
+    }
+    end.EndGivenUpBatches(module, nullptr);
     if (window.ended()) {
       code = window.exit_code().value_or(0);
     } else {
@@ -42,14 +49,7 @@ int main(int argc, char** argv) {
       // loop to quit, with 0, after the window has set the code it warrants.
       code = window.exit_code().value_or(code);
     }
-    if (report) {
-      RunReportInfo info{start, std::chrono::system_clock::now(), window.module().ConfigPath(), code};
-      try {
-        WriteFileAtomically(*report, RunReportJson(window.module(), info));
-      } catch (const NumberedError&) {
-        // Nothing is left to tell it to: the window is gone.
-      }
-    }
+    code = end.Finish(module.run_record, module.ConfigPath(), code);
   }
   // The window is gone; the application object is destroyed on return, which
   // hands the clipboard over to the desktop's clipboard manager.

@@ -7,7 +7,6 @@
 
 #include "console/console_window.h"
 #include "db/qv_main.h"
-#include "platform/file_write.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/terminal.h"
@@ -16,13 +15,11 @@
 #include "update/exit_codes.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
-#include "update/run_report.h"
+#include "update/program_end.h"
 #include "update/script_check.h"
 
 namespace corvalen {
 namespace {
-
-inline constexpr int kExitFindings = 5;  // --check found something to look at
 
 // The scripts folder as the window's start-up keeps it: no trailing separator
 // except for the root.
@@ -34,6 +31,9 @@ std::u16string WithoutTrailingSeparator(std::u16string folder) {
 // A name or path as the console shows it: readable and on one line.
 std::string Shown(const std::u16string& name) { return Utf16ToUtf8(EscapeControls(name)); }
 
+// A text of several lines as the console shows it (see EscapeForTerminal).
+std::string ShownText(const std::u16string& text) { return Utf16ToUtf8(EscapeForTerminal(text)); }
+
 std::u16string ScriptPath(const ModMain& module, int32_t entry) {
   return module.CarpetaScripts + kPathSeparator + module.ListadoSql[static_cast<size_t>(entry)].Archivo;
 }
@@ -41,7 +41,7 @@ std::u16string ScriptPath(const ModMain& module, int32_t entry) {
 void PrintCatalogue(const ModMain& module) {
   for (int32_t i = 1; i <= module.UpperBound(); ++i) {
     const ScriptSql& entry = module.ListadoSql[static_cast<size_t>(i)];
-    std::printf("%d\t%s\t%s\n", i, Utf16ToUtf8(entry.Categoria).c_str(), Shown(entry.Archivo).c_str());
+    std::printf("%d\t%s\t%s\n", i, Shown(entry.Categoria).c_str(), Shown(entry.Archivo).c_str());
   }
 }
 
@@ -61,9 +61,9 @@ int CheckCatalogue(const ModMain& module) {
     }
     for (const Finding& finding : check.findings) {
       if (finding.line > 0) {
-        std::printf("%s:%d: %s\n", Shown(path).c_str(), finding.line, Utf16ToUtf8(finding.text).c_str());
+        std::printf("%s:%d: %s\n", Shown(path).c_str(), finding.line, Shown(finding.text).c_str());
       } else {
-        std::printf("%s: %s\n", Shown(path).c_str(), Utf16ToUtf8(finding.text).c_str());
+        std::printf("%s: %s\n", Shown(path).c_str(), Shown(finding.text).c_str());
       }
       ++findings;
     }
@@ -139,7 +139,8 @@ int RunConsoleProgram(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    // Its text repeats the arguments: escaped, like every text printed.
+    std::fprintf(stderr, "%s\n", ShownText(Utf8ToUtf16(e.what())).c_str());
     return kExitUsage;
   }
 
@@ -150,15 +151,22 @@ int RunConsoleProgram(int argc, char** argv) {
     return kExitUsage;
   }
   const std::u16string report_path = NativeToUtf16(report);
-  if (!report.empty() && !CanCreateFileAt(report_path)) {
-    std::fprintf(stderr, "--report: cannot write %s\n", Shown(DisplayName(report_path)).c_str());
-    return kExitUsage;
-  }
+  ProgramEnd end(report.empty() ? std::nullopt : std::optional<std::u16string>(report_path),
+                 [](const std::u16string& text) {
+                   std::fflush(stdout);
+                   std::fprintf(stderr, "%s\n", ShownText(text).c_str());
+                 });
 
   ConsoleWindow window(stdout, stderr, StandardErrorIsTerminal());
   ModMain module(window, QVMainFactory());
   module.CarpetaScripts = scripts.empty() ? ProgramFolder() : scripts_folder;
   if (!config.empty()) module.ConfigPathOverride = NativeToUtf16(config);
+  if (const std::u16string refusal = end.ReportRefusal(module.CarpetaScripts, module.ConfigPath());
+      !refusal.empty()) {
+    std::fprintf(stderr, "--report: %s %s\n", Shown(DisplayName(report_path)).c_str(),
+                 Shown(refusal).c_str());
+    return kExitUsage;
+  }
 
   if (list_only || check_only) {
     try {
@@ -174,19 +182,19 @@ int RunConsoleProgram(int argc, char** argv) {
     return CheckCatalogue(module);
   }
 
-  RunReportInfo info;
-  info.start = std::chrono::system_clock::now();
-  info.config_path = module.ConfigPath();
-  info.exit_code = RunUpdate(module, window);
-  info.end = std::chrono::system_clock::now();
-  if (!report.empty()) {
-    try {
-      WriteFileAtomically(report_path, RunReportJson(module, info));
-    } catch (const NumberedError& error) {
-      std::fprintf(stderr, "--report: %s\n", Utf16ToUtf8(error.description()).c_str());
+  // A batch given up by its watchdog: the run's thread is still blocked in
+  // it, so the console is this thread's to write on.
+  end.EndGivenUpBatches(module, [&](const std::u16string& description) {
+    for (size_t k = 0; k < module.run_record.scripts.size(); ++k) {
+      if (module.run_record.scripts[k].outcome == ScriptOutcome::kFailed) {
+        Attempt([&] { AppendToListLine(window, static_cast<int32_t>(k), u" ERROR!"); });
+      }
     }
-  }
-  return info.exit_code;
+    window.MessageBox(description, u"\u00A1Atencion!", MessageIcon::kCritical);
+    window.FinishAbruptEnd(EndReason::kScriptFailed, FailureLocation(module.run_record));
+  });
+  const int code = RunUpdate(module, window);
+  return end.Finish(module.run_record, module.ConfigPath(), code);
 }
 
 }  // namespace corvalen

@@ -6,15 +6,31 @@
 namespace corvalen {
 namespace {
 
-// Message texts use CR LF line breaks; a console wants LF.
-std::string ForConsole(const std::u16string& text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-    out += text[i] == u'\r' ? u'\n' : text[i];
+std::string ForConsole(const std::u16string& text) { return Utf16ToUtf8(EscapeForTerminal(text)); }
+
+// What a terminal would act on rather than show: the C0 controls, DEL, the
+// C1 controls, and the bidirectional overrides and isolates.
+bool ActsOnTerminal(char16_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2066 && c <= 0x2069);
+}
+
+void AppendEscape(std::u16string& out, char16_t c) {
+  constexpr char16_t kHex[] = u"0123456789abcdef";
+  if (c == u'\n') {
+    out += u"\\n";
+  } else if (c == u'\r') {
+    out += u"\\r";
+  } else if (c == u'\t') {
+    out += u"\\t";
+  } else if (c <= 0xFF) {
+    out += u"\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+  } else {
+    out += u"\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0xF];
   }
-  return Utf16ToUtf8(out);
 }
 
 }  // namespace
@@ -23,19 +39,27 @@ std::u16string EscapeControls(std::u16string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (char16_t c : text) {
-    if (c >= 0x20 && c != 0x7F) {
-      out += c;
-    } else if (c == u'\n') {
-      out += u"\\n";
-    } else if (c == u'\r') {
-      out += u"\\r";
-    } else if (c == u'\t') {
-      out += u"\\t";
+    if (ActsOnTerminal(c)) {
+      AppendEscape(out, c);
     } else {
-      constexpr char16_t kHex[] = u"0123456789abcdef";
-      out += u"\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::u16string EscapeForTerminal(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+    if (c == u'\r' || c == u'\n') {
+      out += u'\n';
+    } else if (c == u'\t' || !ActsOnTerminal(c)) {
+      out += c;
+    } else {
+      AppendEscape(out, c);
     }
   }
   return out;
@@ -85,7 +109,7 @@ void ConsoleWindow::SetListIndex(int16_t index) {
 
 void ConsoleWindow::SetStatusPrgCaption(const std::u16string& text) {
   if (!show_progress_) return;
-  std::fprintf(err_, "\r\033[K%s", Utf16ToUtf8(text).c_str());
+  std::fprintf(err_, "\r\033[K%s", Utf16ToUtf8(EscapeControls(text)).c_str());
   std::fflush(err_);
   progress_shown_ = true;
 }

@@ -2,6 +2,7 @@
 // without a desktop: each list line's final text goes to standard output when
 // its script ends, message boxes to standard error as "title: text", the final
 // status line last, and progress to standard error only when it is a terminal.
+// Every text reaches the streams escaped (EscapeControls, EscapeForTerminal).
 // It never waits for a key and never pauses.
 #ifndef CORVALEN_CONSOLE_CONSOLE_WINDOW_H_
 #define CORVALEN_CONSOLE_CONSOLE_WINDOW_H_
@@ -15,10 +16,15 @@
 
 namespace corvalen {
 
-// `text` with every character below U+0020 and U+007F written as an escape
-// (\n, \r, \t, or \xNN), so that a file name stays on one line and nothing
-// reaches a terminal raw.
+// `text` with every character a terminal would act on written as an escape:
+// the C0 controls and DEL (\n, \r, \t, or \xNN), the C1 controls (\xNN) and
+// the bidirectional overrides and isolates U+202A to U+202E and U+2066 to
+// U+2069 (\uNNNN). A file name stays on one line, and nothing reaches a
+// terminal raw.
 std::u16string EscapeControls(std::u16string_view text);
+// The same for a text of several lines (a message, a script's text): its
+// line breaks (CR LF, CR, LF) become LF and its tabs stay.
+std::u16string EscapeForTerminal(std::u16string_view text);
 
 class ConsoleWindow : public RunWindow {
  public:

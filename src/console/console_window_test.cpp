@@ -92,6 +92,13 @@ TEST(ExitCodesTest, OneCodePerWayOfEnding) {
 TEST(EscapeControlsTest, ControlCharactersAreWrittenAsEscapes) {
   EXPECT_EQ(EscapeControls(u"NCM_a\nb\tc\x1b[2J\x7f\r\u00F1.sql"),
             u"NCM_a\\nb\\tc\\x1b[2J\\x7f\\r\u00F1.sql");
+  // C1 controls (a terminal reads U+009B as CSI) and the bidirectional
+  // overrides and isolates; the letters around them stay.
+  EXPECT_EQ(EscapeControls(u"\u009b2J\u0085\u00a0x\u202etxt.sql\u2066\u2069\u2028"),
+            u"\\x9b2J\\x85\u00a0x\\u202etxt.sql\\u2066\\u2069\u2028");
+  // A text of several lines keeps its line breaks and tabs, nothing else.
+  EXPECT_EQ(EscapeForTerminal(u"a\r\nb\rc\nd\te\x1b]0;x\x07\u009d"),
+            u"a\nb\nc\nd\te\\x1b]0;x\\x07\\x9d");
 }
 
 }  // namespace

@@ -63,6 +63,11 @@ class QVDataConnection : public DataConnection {
     }
   }
 
+  // The database file of a SQLite entity, or null.
+  const std::u16string* SqliteFile() const {
+    return settings_.provider == Provider::kSqlite ? &settings_.connection : nullptr;
+  }
+
  private:
   EntitySettings settings_;
 };
@@ -199,6 +204,28 @@ std::unique_ptr<DataConnection> QVMain::getDataConnectionByEntity(const std::u16
 
 ComponentFactory QVMainFactory() {
   return [] { return std::make_shared<QVMain>(); };
+}
+
+std::vector<std::u16string> SqliteFilesNamed(const std::u16string& config_path,
+                                             const std::vector<std::u16string>& entities) {
+  std::vector<std::u16string> files;
+  QVMain component;
+  component.setParametersPath(config_path);
+  try {
+    component.LoadParameters();
+  } catch (const NumberedError&) {
+    return files;
+  }
+  for (const std::u16string& entity : entities) {
+    try {
+      const std::unique_ptr<DataConnection> data = component.getDataConnectionByEntity(entity);
+      if (const std::u16string* file = static_cast<QVDataConnection&>(*data).SqliteFile()) {
+        files.push_back(*file);
+      }
+    } catch (const NumberedError&) {
+    }
+  }
+  return files;
 }
 
 }  // namespace corvalen

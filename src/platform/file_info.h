@@ -20,6 +20,11 @@ enum class FileKind {
 // opens anything: a FIFO or a device is looked at, not opened.
 FileKind KindOfFile(const std::u16string& path);
 
+// Whether `a` and `b` name the same existing file or folder (through links,
+// other spellings, hard links); false when either does not exist or the
+// system would not say.
+bool SameFile(const std::u16string& a, const std::u16string& b);
+
 // Whether `path` is relative to the current folder, so that joining it to a
 // folder places it there. An empty path is relative. On Windows a path that
 // starts with a separator ("\\server\share\x", "\x", "/x") or names a drive

@@ -30,6 +30,13 @@ FileKind KindOfFile(const std::u16string& path) {
   return FileKind::kOther;
 }
 
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+  struct stat first, second;
+  return stat(Utf16ToNative(a).c_str(), &first) == 0 &&
+         stat(Utf16ToNative(b).c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
 bool IsRelativePath(const std::u16string& path) { return Native(path).is_relative(); }
 
 std::u16string ParentFolder(const std::u16string& path) {

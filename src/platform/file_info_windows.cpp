@@ -53,6 +53,24 @@ FileKind KindOfFile(const std::u16string& path) {
   return type == FILE_TYPE_DISK ? FileKind::kFile : FileKind::kOther;
 }
 
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+  // Volume and file index, as the system knows a file whatever its name.
+  auto identity = [](const std::u16string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    if (path.empty() || path.starts_with(u"\\\\.\\")) return false;
+    HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return ok;
+  };
+  BY_HANDLE_FILE_INFORMATION first, second;
+  return identity(a, &first) && identity(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
 bool IsRelativePath(const std::u16string& path) {
   // Either separator starts a rooted path (Wine also takes "/tmp/x"); a
   // drive letter names a drive.

@@ -2,11 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "platform/file_write.h"
 #include "platform/numbered_error.h"
@@ -21,46 +22,89 @@ namespace {
                                               Utf8ToUtf16(std::strerror(error_number)) + u")");
 }
 
-// Creates a new, empty file beside `native` (a mkstemp template in its
-// folder); returns its descriptor and name, or -1.
+// A name beside `native` that nothing holds yet is tried in turn.
+std::string NameBeside(const std::string& native) {
+  static std::atomic<unsigned> counter{0};
+  return native + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+}
+
+// Creates a new, empty file beside `native`, with the mode a new file gets
+// (0666 less the umask); returns its descriptor and name, or -1.
 int CreateBeside(const std::string& native, std::string* name) {
-  std::vector<char> pattern(native.begin(), native.end());
-  const std::string suffix = ".tmp-XXXXXX";
-  pattern.insert(pattern.end(), suffix.begin(), suffix.end());
-  pattern.push_back('\0');
-  const int fd = mkstemp(pattern.data());
-  if (fd >= 0) *name = pattern.data();
-  return fd;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = NameBeside(native);
+    const int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// A file with no name in the folder of `native` (O_TMPFILE), so that a
+// process killed while writing leaves nothing behind; -1 where the system
+// or the file system has none.
+int CreateNameless(const std::string& native) {
+#ifdef O_TMPFILE
+  std::string folder = std::filesystem::path(native).parent_path().native();
+  if (folder.empty()) folder = ".";
+  return open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#else
+  (void)native;
+  return -1;
+#endif
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace
 
 void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   const std::string native = Utf16ToNative(path);
+  // A file that exists keeps its mode; a new one gets what the umask leaves.
+  struct stat existing;
+  const bool keep_mode = stat(native.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+
   std::string temporary;
-  const int fd = CreateBeside(native, &temporary);
-  if (fd < 0) Fail(path, errno);
-  size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error_number = errno;
-      close(fd);
-      unlink(temporary.c_str());
-      Fail(path, error_number);
-    }
-    written += static_cast<size_t>(n);
+  bool named = false;
+  int fd = CreateNameless(native);
+  if (fd < 0) {
+    fd = CreateBeside(native, &temporary);
+    if (fd < 0) Fail(path, errno);
+    named = true;
   }
-  // Readable as any new file; mkstemp made it private to its owner.
+  auto give_up = [&](int error_number) {
+    close(fd);
+    if (named) unlink(temporary.c_str());
+    Fail(path, error_number);
+  };
   // On disk before the rename, so that a crash cannot leave an empty file.
-  bool ok = fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-  int error_number = ok ? 0 : errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    error_number = errno;
+  if (!WriteAll(fd, bytes) || (keep_mode && fchmod(fd, existing.st_mode & 07777) != 0) ||
+      fsync(fd) != 0) {
+    give_up(errno);
   }
-  if (!ok) {
+  if (!named) {
+    // The nameless file gets a name only for the moment before the rename.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100 && !named; ++attempt) {
+      temporary = NameBeside(native);
+      if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        named = true;
+      } else if (errno != EEXIST) {
+        give_up(errno);
+      }
+    }
+    if (!named) give_up(EEXIST);
+  }
+  if (close(fd) != 0) {
+    const int error_number = errno;
     unlink(temporary.c_str());
     Fail(path, error_number);
   }

@@ -11,6 +11,8 @@ inline constexpr int kExitWithErrors = 1;    // an entity could not be connected
 inline constexpr int kExitScriptFailed = 2;  // a script failed and was rolled back
 inline constexpr int kExitAccessTag = 3;     // the data-access component reported "ACCESS"
 inline constexpr int kExitFailure = 4;       // another reported failure ended the run
+inline constexpr int kExitFindings = 5;      // --check found something to look at
+inline constexpr int kExitReportFailed = 6;  // the run's report could not be written
 inline constexpr int kExitUsage = 64;        // bad command line (console program)
 
 // The exit code for the way the program ended. Esc ends only a run that

@@ -12,6 +12,47 @@ namespace {
 // Text for JSON: UTF-8, a byte of a name that was not UTF-8 as U+FFFD.
 std::string Text(const std::u16string& s) { return Utf16ToUtf8(s); }
 
+// The document with DEL, the C1 controls and the bidirectional overrides
+// and isolates as \u escapes (the serializer escapes only C0). Outside
+// strings a JSON document holds ASCII only, so every such character is
+// inside a string.
+std::string EscapeInvisibles(const std::string& json) {
+  std::string out;
+  out.reserve(json.size());
+  char escape[8];
+  for (size_t i = 0; i < json.size(); ++i) {
+    const auto b = static_cast<unsigned char>(json[i]);
+    unsigned code = 0;
+    size_t length = 0;
+    if (b == 0x7F) {
+      code = 0x7F;
+      length = 1;
+    } else if (b == 0xC2 && i + 1 < json.size()) {
+      const auto c = static_cast<unsigned char>(json[i + 1]);
+      if (c >= 0x80 && c <= 0x9F) {
+        code = c;
+        length = 2;
+      }
+    } else if (b == 0xE2 && i + 2 < json.size()) {
+      const unsigned c = (static_cast<unsigned char>(json[i + 1]) & 0x3F) << 6 |
+                         (static_cast<unsigned char>(json[i + 2]) & 0x3F) | 0x2000;
+      if (static_cast<unsigned char>(json[i + 1]) >= 0x80 &&
+          ((c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069))) {
+        code = c;
+        length = 3;
+      }
+    }
+    if (length == 0) {
+      out += json[i];
+      continue;
+    }
+    std::snprintf(escape, sizeof escape, "\\u%04x", code);
+    out += escape;
+    i += length - 1;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string IsoUtc(std::chrono::system_clock::time_point when) {
@@ -28,32 +69,37 @@ std::string IsoUtc(std::chrono::system_clock::time_point when) {
   return text;
 }
 
-std::string RunReportJson(const ModMain& module, const RunReportInfo& info) {
+std::string RunReportJson(const RunRecord& record, const RunReportInfo& info) {
   using nlohmann::ordered_json;
   ordered_json report;
   report["program"] = Text(VersionTitle());
   report["version"] = Text(VersionLabel()).substr(2);  // "v.2.0.16" -> "2.0.16"
   report["start"] = IsoUtc(info.start);
   report["end"] = IsoUtc(info.end);
-  report["scripts_folder"] = Text(module.CarpetaScripts);
+  report["scripts_folder"] = Text(record.scripts_folder);
   report["config_file"] = Text(info.config_path);
 
   ordered_json scripts = ordered_json::array();
-  const auto& records = module.run_record.scripts;
-  for (int32_t i = 1; i <= module.UpperBound(); ++i) {
-    const ScriptSql& entry = module.ListadoSql[static_cast<size_t>(i)];
-    const ScriptRecord record =
-        static_cast<size_t>(i) <= records.size() ? records[static_cast<size_t>(i) - 1] : ScriptRecord{};
-    scripts.push_back({{"file", Text(entry.Archivo)},
-                       {"category", Text(entry.Categoria)},
-                       {"entity", Text(entry.Categoria)},
-                       {"outcome", OutcomeName(record.outcome)},
-                       {"groups_sent", record.groups_sent},
-                       {"duration_ms", record.duration_ms}});
+  for (const ScriptRecord& script : record.scripts) {
+    ordered_json entry = {{"file", Text(script.file)},
+                          {"category", Text(script.category)},
+                          {"entity", Text(script.category)},
+                          {"outcome", OutcomeName(script.outcome)},
+                          {"groups_sent", script.groups_sent},
+                          {"duration_ms", script.duration_ms}};
+    const std::u16string& why = script.outcome == ScriptOutcome::kNotRun && script.message.empty()
+                                    ? record.end_cause
+                                    : script.message;
+    if (script.outcome == ScriptOutcome::kOk || why.empty()) {
+      entry["message"] = nullptr;
+    } else {
+      entry["message"] = Text(why);
+    }
+    scripts.push_back(std::move(entry));
   }
   report["scripts"] = std::move(scripts);
 
-  if (const auto& failure = module.run_record.failure) {
+  if (const auto& failure = record.failure) {
     ordered_json f = {{"script", Text(failure->script)}, {"piece_index", failure->piece_index}};
     if (failure->group) {
       f["pieces"] = {{"first", failure->group->first_piece}, {"last", failure->group->last_piece}};
@@ -63,11 +109,13 @@ std::string RunReportJson(const ModMain& module, const RunReportInfo& info) {
     f["message"] = Text(failure->message);
     f["text"] = Text(failure->text);
     report["failure"] = std::move(f);
+  } else if (!record.end_cause.empty()) {
+    report["failure"] = {{"message", Text(record.end_cause)}};
   } else {
     report["failure"] = nullptr;
   }
   report["exit_code"] = info.exit_code;
-  return report.dump(2) + "\n";
+  return EscapeInvisibles(report.dump(2) + "\n");
 }
 
 }  // namespace corvalen

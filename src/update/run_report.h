@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "update/mod_main.h"
+#include "update/run_record.h"
 
 namespace corvalen {
 
@@ -17,12 +17,16 @@ struct RunReportInfo {
   int exit_code = 0;
 };
 
-// The report of the run that `module` made (or began): the program's
-// version, start and end (UTC, ISO 8601), scripts folder and configuration
-// file; per script its file, category, entity, outcome, groups sent and
-// duration; the failure with its script, piece index, lines, message and
-// text; the exit code. Messages reach it already without secrets.
-std::string RunReportJson(const ModMain& module, const RunReportInfo& info);
+// The report of the run that `record` tells (a run that never began tells
+// no scripts): the program's version, start and end (UTC, ISO 8601),
+// scripts folder and configuration file; per script its file, category,
+// entity, outcome, groups sent, duration and, unless it ended OK, why
+// ("message"); the failure with its script, piece index, lines, message and
+// text, or only the message of what else ended the program early; the exit
+// code. Messages reach it already without secrets. Control characters (C0,
+// DEL, C1) and the bidirectional overrides and isolates (U+202A to U+202E,
+// U+2066 to U+2069) stand in it as JSON escapes, never raw.
+std::string RunReportJson(const RunRecord& record, const RunReportInfo& info);
 
 // "2026-12-08T10:15:30Z".
 std::string IsoUtc(std::chrono::system_clock::time_point when);

@@ -2,53 +2,16 @@
 // server that the test command starts (CORVALEN_TEST_PG_CONN).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <random>
+#include <chrono>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "tests/e2e/cli_postgres_fixture.h"
 #include "tests/e2e/cli_runner.h"
 
 namespace corvalen::testing {
 namespace {
-
-class CliPostgresTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!std::getenv("CORVALEN_TEST_PG_CONN") || !std::getenv("CORVALEN_TEST_PG_PORT")) {
-      GTEST_SKIP() << "no PostgreSQL test server (CORVALEN_TEST_PG_CONN unset)";
-    }
-    std::random_device rd;
-    schema_ = "e2e_" + std::to_string(rd() % 100000000);
-    // The connection string comes from the environment, never from the file.
-    folder_.Write("quorvexconfig.ini",
-                  "[CATALOGOS]\nConnection=${CORVALEN_TEST_PG_CONN}\n"
-                  "[NCM]\nProvider=odbc\nConnection=${CORVALEN_TEST_PG_CONN}\n"
-                  "[PERSONAL]\nProvider=odbc\nConnection=${CORVALEN_TEST_PG_CONN}\n");
-  }
-  void TearDown() override {
-    if (!schema_.empty()) Psql("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-  }
-  static std::string Psql(const std::string& sql) { return PostgresQuery(sql); }
-  bool TableExists(const std::string& table) {
-    return Psql("SELECT count(*) FROM information_schema.tables WHERE table_schema = '" + schema_ +
-                "' AND table_name = '" + table + "'") == "1";
-  }
-  void Script(const std::string& name, const std::string& text) {
-    std::string crlf;
-    for (char c : text) {
-      if (c == '\n') crlf += '\r';
-      crlf += c;
-    }
-    folder_.Write(name, crlf);
-  }
-  CliResult Run() {
-    return RunCli({"--scripts", folder_.path().string(), "--config",
-                   (folder_.path() / "quorvexconfig.ini").string()});
-  }
-
-  ScriptsFolder folder_;
-  std::string schema_;
-};
 
 TEST_F(CliPostgresTest, AllGoodOverThreeCategories) {
   Script("CATALOGOS_01.sql", "CREATE SCHEMA " + schema_ + ";\nGO\nCREATE TABLE " + schema_ +
@@ -101,6 +64,42 @@ TEST_F(CliPostgresTest, AnUnreachableServerIsSkipped) {
   EXPECT_EQ(r.err.find("s3cr3t"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("in CorvalenSQL.Mod_Main.EstablecerEntidad at line 90"), std::string::npos)
       << r.err;
+}
+
+TEST_F(CliPostgresTest, ACommitThatFailsIsAFailedScript) {
+  Script("NCM_01.sql", "CREATE SCHEMA " + schema_ + ";\nCREATE TABLE " + schema_ +
+                           ".padre (id int PRIMARY KEY);\nGO\n");
+  // The foreign key is checked at the commit, which refuses it.
+  Script("NCM_02.sql", "CREATE TABLE " + schema_ + ".hijo (p int REFERENCES " + schema_ +
+                           ".padre DEFERRABLE INITIALLY DEFERRED);\nINSERT INTO " + schema_ +
+                           ".hijo VALUES (7);\nGO\n");
+  const std::string report = (folder_.path() / "informe.json").string();
+  CliResult r = RunCli({"--scripts", folder_.path().string(), "--config",
+                        (folder_.path() / "quorvexconfig.ini").string(), "--report", report});
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"NCM_01.sql ••• OK.", "NCM_02.sql•• ERROR!"}));
+  EXPECT_TRUE(TableExists("padre"));
+  EXPECT_FALSE(TableExists("hijo"));
+  const nlohmann::json json = nlohmann::json::parse(std::ifstream(report));
+  EXPECT_EQ(json["scripts"][1]["outcome"], "failed");
+  EXPECT_NE(json["failure"]["message"].get<std::string>().find("No se pudo confirmar"),
+            std::string::npos);
+}
+
+TEST_F(CliPostgresTest, TheCommandTimeoutHoldsWhenTheScriptLiftsTheServersOwnLimit) {
+  folder_.Write("quorvexconfig.ini",
+                "[NCM]\nConnection=${CORVALEN_TEST_PG_CONN}\nCommandTimeout=1\n");
+  // The script lifts the server's own limit, which the driver set.
+  Script("NCM_01.sql", "CREATE SCHEMA " + schema_ + ";\nSET statement_timeout = 0;\n"
+                           "SELECT pg_sleep(30);\nGO\n");
+  const auto start = std::chrono::steady_clock::now();
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_NE(r.err.find("Se agotó el tiempo de espera del comando (1 s)."), std::string::npos)
+      << r.err;
+  EXPECT_EQ(Psql("SELECT count(*) FROM pg_namespace WHERE nspname = '" + schema_ + "'"), "0");
+
 }
 
 }  // namespace

@@ -57,7 +57,8 @@ TEST_F(CliSqliteTest, AFailingScriptInTheMiddleIsRolledBackAndStopsTheRun) {
   EXPECT_TRUE(TableExists(erp_, "monedas"));
   EXPECT_FALSE(TableExists(erp_, "parcial"));
   EXPECT_FALSE(TableExists(personal_, "empleados"));
-  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"CATALOGOS_01.sql ••• OK.", "NCM_01.sql•••"}));
+  EXPECT_EQ(r.OutLines(),
+            (std::vector<std::string>{"CATALOGOS_01.sql ••• OK.", "NCM_01.sql••• ERROR!"}));
   const std::string path = (folder_.path() / "NCM_01.sql").string();
   EXPECT_NE(r.err.find("¡Atencion!: "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("no such table: no_existe Actualización Cancelada. Script: " + path +
@@ -102,6 +103,10 @@ TEST_F(CliSqliteTest, AnUnreachableFirstEntityIsSkipped) {
             std::string::npos);
   EXPECT_EQ(Outcomes(), (std::vector<std::string>{"error/0", "skipped/0", "ok/1"}));
   EXPECT_EQ(Report()["exit_code"], 1);
+  EXPECT_NE(Report()["scripts"][0]["message"].get<std::string>().find("missing.db"),
+            std::string::npos);
+  EXPECT_EQ(Report()["scripts"][1]["message"],
+            "No se ejecutó: no se pudo conectar con la entidad CATALOGOS.");
 }
 
 TEST_F(CliSqliteTest, AnUnreachableEntityInTheMiddleIsSkipped) {
@@ -131,6 +136,9 @@ TEST_F(CliSqliteTest, AccessTagEndsTheRun) {
   EXPECT_FALSE(TableExists(personal_, "empleados"));
   EXPECT_EQ(Outcomes(), (std::vector<std::string>{"ok/1", "not-run/0", "not-run/0"}));
   EXPECT_EQ(Report()["exit_code"], 3);
+  EXPECT_EQ(Report()["scripts"][2]["message"],
+            "La entidad NCM tiene la etiqueta ACCESS: el programa terminó sin ejecutar más scripts.");
+  EXPECT_TRUE(Report()["scripts"][0]["message"].is_null());
 }
 
 TEST_F(CliSqliteTest, ANulCharacterFailsTheScriptAtItsLineBeforeAnythingIsSent) {
@@ -157,6 +165,50 @@ TEST_F(CliSqliteTest, AReportThatCannotBeWrittenIsBadUsageBeforeAnythingRuns) {
                         (folder_.path() / "no" / "r.json").string()});
   EXPECT_EQ(r.exit_code, 64);
   EXPECT_FALSE(TableExists(erp_, "monedas"));
+}
+
+TEST_F(CliSqliteTest, AReportOverWhatTheRunNeedsIsBadUsageBeforeAnythingRuns) {
+  folder_.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
+  Config();
+  std::filesystem::create_directory(folder_.path() / "carpeta");
+  const std::string config = (folder_.path() / "quorvexconfig.ini").string();
+  for (const std::string name : {"quorvexconfig.ini", "CATALOGOS_01.sql", "catalogos_02.SQL",
+                                 "erp.db", "personal.db", "carpeta"}) {
+    CliResult r = RunCli({"--scripts", folder_.path().string(), "--config", config, "--report",
+                          (folder_.path() / name).string()});
+    EXPECT_EQ(r.exit_code, 64) << name;
+    EXPECT_NE(r.err.find("--report: "), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(TableExists(erp_, "monedas"));
+  EXPECT_EQ(SqliteQuery(personal_, "SELECT count(*) FROM sqlite_master"), "0");
+}
+
+TEST_F(CliSqliteTest, AScriptThatEndsTheTransactionItselfFailsAndSaysWhatStayed) {
+  folder_.CopyFixture("e2e/ncm_commit_propio.sql", "NCM_01.sql");
+  folder_.CopyFixture("e2e/personal_empleados.sql", "PERSONAL_01.sql");
+  Config();
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"NCM_01.sql •• ERROR!"}));
+  // Its COMMIT made what came before it permanent, and what followed in the
+  // same group ran outside any transaction; nothing after that group ran.
+  EXPECT_TRUE(TableExists(erp_, "antes"));
+  EXPECT_TRUE(TableExists(erp_, "despues"));
+  EXPECT_FALSE(TableExists(erp_, "nunca"));
+  EXPECT_FALSE(TableExists(personal_, "empleados"));
+  const nlohmann::json report = Report();
+  EXPECT_EQ(Outcomes(), (std::vector<std::string>{"failed/1", "not-run/0"}));
+  EXPECT_EQ(report["scripts"][0]["message"].get<std::string>().rfind("El script cerró", 0), 0u);
+  EXPECT_EQ(report["failure"]["lines"], (nlohmann::json{{"first", 1}, {"last", 3}}));
+}
+
+TEST_F(CliSqliteTest, TheCommandTimeoutBoundsOneLongFunctionCall) {
+  folder_.CopyFixture("e2e/ncm_funcion_larga.sql", "NCM_01.sql");
+  Config("CommandTimeout=1\n");
+  CliResult r = Run();
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_FALSE(TableExists(erp_, "lenta"));
+  EXPECT_EQ(Report()["failure"]["message"], "Se agotó el tiempo de espera del comando (1 s).");
 }
 
 TEST_F(CliSqliteTest, CheckReportsCallsAndFindingsWithoutTouchingADatabase) {

@@ -1,0 +1,60 @@
+// How both programs, the window and the console one, end: the run report
+// when one was asked for, and the exit code.
+#ifndef CORVALEN_UPDATE_PROGRAM_END_H_
+#define CORVALEN_UPDATE_PROGRAM_END_H_
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "update/mod_main.h"
+#include "update/run_record.h"
+
+namespace corvalen {
+
+// Shows a person a Spanish text about the end of the program: the console
+// writes it to standard error, a window shows it in a box.
+using TellPerson = std::function<void(const std::u16string& text)>;
+
+class ProgramEnd {
+ public:
+  // `report`: the file the JSON report goes to, or none. The run's start
+  // is now.
+  ProgramEnd(std::optional<std::u16string> report, TellPerson tell);
+  ProgramEnd(const ProgramEnd&) = delete;
+  ProgramEnd& operator=(const ProgramEnd&) = delete;
+
+  // Before anything runs: why the report cannot go to its file, as a
+  // Spanish phrase about the file ("es una carpeta"), or empty. Refused: a
+  // folder or anything else that is not a regular file, the configuration
+  // file `config_path`, a SQLite database the configuration names, a file in
+  // `scripts_folder` named as a script of the catalogue, and a place where
+  // no file can be made.
+  std::u16string ReportRefusal(const std::u16string& scripts_folder,
+                               const std::u16string& config_path) const;
+
+  // Writes the report of `record` (with `config_path` and `exit_code`) when
+  // one was asked for, and returns the program's exit code: `exit_code`, or
+  // kExitReportFailed once it has told why the report could not be written.
+  int Finish(const RunRecord& record, const std::u16string& config_path, int exit_code);
+
+  // From now on a batch given up by its watchdog (db/command_watchdog.h)
+  // ends the program here, from the watchdog's thread: `module` records the
+  // failure, `tell_now` (which must be callable from any thread; may be
+  // empty) shows it, the report is written, and the process ends at once
+  // with kExitScriptFailed (or kExitReportFailed), committing nothing.
+  void EndGivenUpBatches(ModMain& module, std::function<void(const std::u16string&)> tell_now);
+
+ private:
+  int Write(const RunRecord& record, const std::u16string& config_path, int exit_code,
+            const TellPerson& tell) const;
+
+  std::optional<std::u16string> report_;
+  TellPerson tell_;
+  std::chrono::system_clock::time_point start_;
+};
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_UPDATE_PROGRAM_END_H_

@@ -1,0 +1,2 @@
+SELECT * FROM "x]0;PWNED[2J";
+GO
