@@ -25,7 +25,9 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, QString::fromStdU16String(VersionTitle()),
                           QString::fromStdU16String(text));
   });
-  int code = 0;
+  // Only a completed run gives 0; an end the window did not decide (the
+  // event loop left from outside) is a failure, as on Windows.
+  int code = kExitFailure;
   {
     Corvalen window(QVMainFactory());
     ModMain& module = window.module();
@@ -40,15 +42,13 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
     end.EndGivenUpBatches(module, nullptr);
-    if (window.ended()) {
-      code = window.exit_code().value_or(0);
-    } else {
+    if (!window.ended()) {
       window.show();
-      code = QApplication::exec();
-      // The window's own code: closing the last window also asks the event
-      // loop to quit, with 0, after the window has set the code it warrants.
-      code = window.exit_code().value_or(code);
+      // Closing the last window also asks the event loop to quit, with 0,
+      // after the window has set the code it warrants: the window's counts.
+      QApplication::exec();
     }
+    code = window.exit_code().value_or(kExitFailure);
     code = end.Finish(module.run_record, module.ConfigPath(), code);
   }
   // The window is gone; the application object is destroyed on return, which
