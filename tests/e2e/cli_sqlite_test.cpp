@@ -208,7 +208,12 @@ TEST_F(CliSqliteTest, TheCommandTimeoutBoundsOneLongFunctionCall) {
   CliResult r = Run();
   EXPECT_EQ(r.exit_code, 2) << r.err;
   EXPECT_FALSE(TableExists(erp_, "lenta"));
-  EXPECT_EQ(Report()["failure"]["message"], "Se agotó el tiempo de espera del comando (1 s).");
+  // Cancelled after the call that was running; on a machine so loaded that
+  // the call outlasts the grace period, given up instead.
+  const std::string message = Report()["failure"]["message"];
+  EXPECT_TRUE(message == "Se agotó el tiempo de espera del comando (1 s)." ||
+              message.rfind("El lote no terminó", 0) == 0)
+      << message;
 }
 
 TEST_F(CliSqliteTest, CheckReportsCallsAndFindingsWithoutTouchingADatabase) {
