@@ -13,6 +13,10 @@ WindowEvents::WindowEvents(ModMain& module, RunWindow& window, const CorvalenOpt
     : module_(module), window_(window), options_(options), quit_(std::move(quit)) {}
 
 void WindowEvents::ShowErrorBox(const Procedure& proc, const NumberedError& error) {
+  // The report's cause for every script the run did not reach.
+  if (module_.run_record.end_cause.empty()) {
+    module_.run_record.end_cause = proc.Report(error.description());
+  }
   window_.MessageBox(proc.Report(error.description()), kApplicationErrorTitle,
                      MessageIcon::kExclamation);
 }

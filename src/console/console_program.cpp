@@ -93,6 +93,7 @@ int RunUpdate(ModMain& module, ConsoleWindow& window) {
       module.EjecutarActualizaciones(window);
     } catch (const NumberedError& error) {
       // A failure the run's own handler could not handle.
+      module.run_record.end_cause = error.description();
       window.MessageBox(error.description(), kApplicationErrorTitle, MessageIcon::kExclamation);
       module.ReleaseObjects();
       window.FinishAbruptEnd(EndReason::kFailure, u"");
