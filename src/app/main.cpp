@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
     // Checked before anything runs: a report that cannot be written, or that
     // would overwrite what the run needs, is a mistake in how the program
     // was started.
-    if (const std::u16string refusal = end.ReportRefusal(module.CarpetaScripts, module.ConfigPath());
-        !refusal.empty()) {
+    const std::u16string refusal = end.ReportRefusal(module.CarpetaScripts, module.ConfigPath());
+    if (!refusal.empty()) {
       QMessageBox::critical(nullptr, QString::fromStdU16String(kApplicationErrorTitle),
                             QString::fromStdU16String(u"CORVALENSQL_REPORT: " +
                                                       DisplayName(*report) + u" " + refusal));

@@ -45,8 +45,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     // Checked before anything runs: a report that cannot be written, or that
     // would overwrite what the run needs, is a mistake in how the program
     // was started.
-    if (const std::u16string refusal = end.ReportRefusal(module.CarpetaScripts, module.ConfigPath());
-        !refusal.empty()) {
+    const std::u16string refusal = end.ReportRefusal(module.CarpetaScripts, module.ConfigPath());
+    if (!refusal.empty()) {
       ShowBox(u"CORVALENSQL_REPORT: " + DisplayName(*report) + u" " + refusal,
               kApplicationErrorTitle);
       return kExitUsage;

@@ -141,7 +141,9 @@ class SqliteConnection : public Connection {
   [[noreturn]] void FailWith(int rc) { Fail(Message(rc)); }
 
   std::u16string Message(int rc) const {
-    const char* text = db_ != nullptr && rc != SQLITE_INTERRUPT ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    // After a cancel the connection's own message may still be an older one.
+    const char* text =
+        db_ != nullptr && rc != SQLITE_INTERRUPT ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     return Utf8ToUtf16(text != nullptr ? text : sqlite3_errstr(rc));
   }
 

@@ -68,7 +68,8 @@ bool SameFile(const std::u16string& a, const std::u16string& b) {
   BY_HANDLE_FILE_INFORMATION first, second;
   return identity(a, &first) && identity(b, &second) &&
          first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 bool IsRelativePath(const std::u16string& path) {

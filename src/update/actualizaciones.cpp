@@ -90,10 +90,9 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
         const int32_t n = UpperBound();
         run_record.scripts_folder = CarpetaScripts;
         run_record.scripts.assign(static_cast<size_t>(n), ScriptRecord{});
-        for (int32_t k = 1; k <= n; ++k) {
-          run_record.scripts[static_cast<size_t>(k) - 1].file = ListadoSql[static_cast<size_t>(k)].Archivo;
-          run_record.scripts[static_cast<size_t>(k) - 1].category =
-              ListadoSql[static_cast<size_t>(k)].Categoria;
+        for (size_t k = 1; k <= static_cast<size_t>(n); ++k) {
+          run_record.scripts[k - 1].file = ListadoSql[k].Archivo;
+          run_record.scripts[k - 1].category = ListadoSql[k].Categoria;
         }
         proc.At(40);
         for (int32_t i = 1; i <= n; ++i) {

@@ -159,7 +159,9 @@ void ModMain::FallaScript(const std::u16string& ruta, int32_t indice_lista, int3
   // Each step's own failure is kept apart: the report always shows the
   // script's failure, and the program always ends without committing.
   std::u16string description = WithRollbackOutcome(error);  // 470
-  Attempt([&] { RecordFailure(ruta, indice_lista, piece_index, description, sql, texto, piezas, grupo); });
+  Attempt([&] {
+    RecordFailure(ruta, indice_lista, piece_index, description, sql, texto, piezas, grupo);
+  });
   Attempt([&] { AppendToListLine(MainWindow(), indice_lista, kOutcomeError); });
   std::u16string text = description;
   // 480

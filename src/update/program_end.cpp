@@ -30,7 +30,9 @@ std::pair<std::u16string, std::u16string> FolderAndName(const std::u16string& pa
 }  // namespace
 
 ProgramEnd::ProgramEnd(std::optional<std::u16string> report, TellPerson tell)
-    : report_(std::move(report)), tell_(std::move(tell)), start_(std::chrono::system_clock::now()) {}
+    : report_(std::move(report)),
+      tell_(std::move(tell)),
+      start_(std::chrono::system_clock::now()) {}
 
 std::u16string ProgramEnd::ReportRefusal(const std::u16string& scripts_folder,
                                          const std::u16string& config_path) const {
