@@ -9,8 +9,9 @@ namespace corvalen {
 
 // Writes `bytes` to a new file beside `path` and renames it to `path`, which
 // it replaces: `path` holds either what it held before or all of `bytes`.
-// A file that was there keeps its mode; a new one gets the mode any new file
-// gets (on POSIX, what the umask leaves of 0666). The new file has no name
+// A file that was there keeps its mode (on Windows its attributes and
+// permissions); a new one gets what any new file gets (on POSIX, what the
+// umask leaves of 0666). The new file has no name
 // while it is written where the system allows it (Linux's O_TMPFILE), so
 // that a process killed meanwhile leaves nothing beside `path`; failing, it
 // removes what it made. Raises NumberedError (75 with the system's reason)

@@ -55,8 +55,19 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   ok = ok && FlushFileBuffers(file) != 0;
   DWORD error = ok ? 0 : GetLastError();
   CloseHandle(file);
-  if (ok && MoveFileExW(Wide(temporary), Wide(path),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+  // A file that was there keeps its attributes and permissions (ReplaceFileW
+  // gives them to the new content); a new one gets what its folder gives.
+  const DWORD existing = GetFileAttributesW(Wide(path));
+  const bool replace = existing != INVALID_FILE_ATTRIBUTES &&
+                       (existing & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (ok && replace &&
+      ReplaceFileW(Wide(path), Wide(temporary), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                   nullptr) == 0) {
+    ok = false;
+    error = GetLastError();
+  } else if (ok && !replace &&
+             MoveFileExW(Wide(temporary), Wide(path),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
     ok = false;
     error = GetLastError();
   }
