@@ -67,6 +67,8 @@ class Watchdog {
     std::unique_lock<std::mutex> lock(mutex_);
     wake_.wait(lock, [&] { return !cancelling_ && !given_up_; });
     active_ = false;
+    // Only a watchdog that cancelled this batch waits for its end.
+    if (awaiting_end_) wake_.notify_all();
     return cancelled_;
   }
 
@@ -97,8 +99,12 @@ class Watchdog {
       }).detach();
       const Clock::time_point give_up = Clock::now() + grace_;
       auto still_running = [&] { return active_ && generation_ == batch && !stop_; };
+      awaiting_end_ = true;
       while (still_running() && Clock::now() < give_up) wake_.wait_until(lock, give_up);
-      if (!still_running()) continue;
+      if (!still_running()) {
+        awaiting_end_ = false;
+        continue;
+      }
       StuckBatchHandler handler = CurrentHandler();
       if (handler) {
         given_up_ = true;
@@ -110,6 +116,7 @@ class Watchdog {
       }
       // Without a handler the batch is waited for.
       wake_.wait(lock, [&] { return !still_running(); });
+      awaiting_end_ = false;
     }
   }
 
@@ -127,6 +134,7 @@ class Watchdog {
   bool cancelled_ = false;
   bool cancelling_ = false;
   bool given_up_ = false;
+  bool awaiting_end_ = false;  // a cancelled batch's end is waited for
   bool resting_ = false;
   bool stop_ = false;
 };

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "tests/fakes/error_of.h"
 
@@ -72,9 +73,17 @@ TEST(CommandWatchdogTest, CancelsAtTheLimitAndGivesUpABatchThatDoesNotEnd) {
   EXPECT_EQ(told,
             u"El lote no terminó 1 s después de cancelarlo por agotarse el tiempo de espera del "
             u"comando (1 s): el programa termina sin esperarlo y sin confirmar nada.");
-  // Each batch has a limit of its own.
-  db->Execute(u"fast");
-  EXPECT_EQ(slow->cancels, 2);
+  // Without a handler such a batch is waited for, and the next one is still
+  // watched.
+  std::thread release([&] {
+    std::this_thread::sleep_for(1800ms);
+    slow->Release();
+  });
+  ErrorOf([&] { db->Execute(u"SLOW"); });
+  release.join();
+  slow->honours_cancel = true;
+  ErrorOf([&] { db->Execute(u"SLOW"); });
+  EXPECT_EQ(slow->cancels, 4);
 }
 
 }  // namespace
