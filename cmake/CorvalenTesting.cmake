@@ -33,7 +33,11 @@ function(corvalen_add_test)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}"
       ENVIRONMENT "ODBCSYSINI=${CORVALEN_TEST_ODBCSYSINI}")
   else()
+    set(properties ENVIRONMENT "ODBCSYSINI=${CORVALEN_TEST_ODBCSYSINI}")
+    if(T_LABELS)
+      list(APPEND properties LABELS "${T_LABELS}")
+    endif()
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "ODBCSYSINI=${CORVALEN_TEST_ODBCSYSINI}")
+      PROPERTIES ${properties})
   endif()
 endfunction()

@@ -209,15 +209,20 @@ class OdbcConnection : public Connection {
         break;
       }
       if (failed) {
+        // The same records again mean a lost connection, unless the driver
+        // says the connection is alive (two statements may fail alike).
         const bool repeated = !step.empty() && step == last_step;
-        if (!repeated) {
+        const Liveness liveness = ConnectionLiveness();
+        const bool lost =
+            liveness == Liveness::kDead || (repeated && liveness == Liveness::kUnknown);
+        if (!(repeated && lost)) {
           if (step.empty() &&
               std::find(errors.begin(), errors.end(), kFailedWithoutReason) == errors.end()) {
             step.push_back(kFailedWithoutReason);
           }
           errors.insert(errors.end(), step.begin(), step.end());
         }
-        if (repeated || ConnectionDead()) {
+        if (lost) {
           errors.push_back(kConnectionLost);
           break;
         }
@@ -304,11 +309,15 @@ class OdbcConnection : public Connection {
           dbc_);
   }
 
-  bool ConnectionDead() {
+  enum class Liveness { kAlive, kDead, kUnknown };
+  // Whether the driver knows the connection to be gone.
+  Liveness ConnectionLiveness() {
     SQLUINTEGER dead = SQL_CD_FALSE;
-    return SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead,
-                                            SQL_IS_UINTEGER, nullptr)) &&
-           dead == SQL_CD_TRUE;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead,
+                                          SQL_IS_UINTEGER, nullptr))) {
+      return Liveness::kUnknown;
+    }
+    return dead == SQL_CD_TRUE ? Liveness::kDead : Liveness::kAlive;
   }
 
   void SetAutocommit(bool on) {

@@ -45,8 +45,8 @@ class OdbcTdsTest : public ::testing::TestWithParam<Wire> {
   std::shared_ptr<Connection> Open(int32_t command_timeout = 0) {
     OdbcOptions options;
     options.command_timeout_seconds = command_timeout;
-    return OpenOdbcConnection(Utf8ToUtf16(server_.ConnectionString("CATALOGOS", GetParam().version)),
-                              options);
+    return OpenOdbcConnection(
+        Utf8ToUtf16(server_.ConnectionString("CATALOGOS", GetParam().version)), options);
   }
   TdsTestServer server_;
 };
@@ -99,14 +99,24 @@ TEST_P(OdbcTdsTest, TransactionsAsTheDriverSendsThem) {
   db->Execute(u"COMMIT");  // the script ends the program's transaction itself
   EXPECT_FALSE(db->TransactionStillOpen());
   db.reset();
-  const Journal tds72 = {"login CATALOGOS", "tm begin", "tx batch: SELECT @@TRANCOUNT",
-                         "tx batch: INSERT INTO t VALUES (1)", "tm commit+begin", "tm rollback",
-                         "tm begin", "tx batch: COMMIT", "batch: SELECT @@TRANCOUNT"};
-  const Journal tds71 = {"login CATALOGOS", "batch: BEGIN TRANSACTION",
-                         "batch: SELECT @@TRANCOUNT", "batch: INSERT INTO t VALUES (1)",
+  const Journal tds72 = {"login CATALOGOS",
+                         "tm begin",
+                         "tx batch: SELECT @@TRANCOUNT",
+                         "tx batch: INSERT INTO t VALUES (1)",
+                         "tm commit+begin",
+                         "tm rollback",
+                         "tm begin",
+                         "tx batch: COMMIT",
+                         "batch: SELECT @@TRANCOUNT"};
+  const Journal tds71 = {"login CATALOGOS",
+                         "batch: BEGIN TRANSACTION",
+                         "batch: SELECT @@TRANCOUNT",
+                         "batch: INSERT INTO t VALUES (1)",
                          "batch: IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION",
-                         "batch: IF @@TRANCOUNT > 0 ROLLBACK", "batch: BEGIN TRANSACTION",
-                         "batch: COMMIT", "batch: SELECT @@TRANCOUNT"};
+                         "batch: IF @@TRANCOUNT > 0 ROLLBACK",
+                         "batch: BEGIN TRANSACTION",
+                         "batch: COMMIT",
+                         "batch: SELECT @@TRANCOUNT"};
   Journal journal = server_.Journal();
   // What follows is the driver giving the connection up.
   journal.resize(std::min(journal.size(), tds72.size()));

@@ -20,11 +20,11 @@ class CliSqlServerTest : public ::testing::Test {
   // CATALOGOS and NCM, each in a database of its name on the test server.
   void Config(const std::string& ncm_extra = "", const std::string& version = "7.4",
               const std::string& ncm_password = "pw") {
-    folder_.Write("quorvexconfig.ini",
-                  "[CATALOGOS]\nProvider=odbc\nConnection=" +
-                      server_.ConnectionString("CATALOGOS", version) +
-                      "\n[NCM]\nProvider=odbc\nConnection=" +
-                      server_.ConnectionString("NCM", version, ncm_password) + "\n" + ncm_extra);
+    folder_.Write(
+        "quorvexconfig.ini",
+        "[CATALOGOS]\nProvider=odbc\nConnection=" + server_.ConnectionString("CATALOGOS", version) +
+            "\n[NCM]\nProvider=odbc\nConnection=" +
+            server_.ConnectionString("NCM", version, ncm_password) + "\n" + ncm_extra);
   }
   CliResult Run(const std::string& option = "") {
     std::vector<std::string> args = {"--scripts", folder_.path().string(), "--config",
@@ -56,15 +56,14 @@ TEST_F(CliSqlServerTest, AWholeRunSendsTheGroupsThatCheckListsInOneTransactionEa
       "tx batch: INSERT INTO monedas VALUES (1)\r\nPRINT 'Monedas cargadas'\r\n\r\n"
       "RAISERROR('Solo un aviso', 10, 1)\r\nEXEC tds_rows 50\r\n\r\n\r\n"
       "UPDATE monedas SET codigo = 2\r\n";
-  const Journal expected = {
-      "login CATALOGOS", "tm begin", bien, "tm commit+begin", "tm rollback",
-      "tm begin", "tx batch: <largo>", "tm commit+begin", "tm rollback",
-      // The empty transaction closed at the change of entity.
-      "tm begin", "tm commit+begin", "tm rollback",
-      "login NCM", "tm begin", "tx batch: USE master\r\n\r\nINSERT INTO monedas VALUES (1)\r\n",
-      "tm commit+begin", "tm rollback",
-      // The next script of NCM starts in NCM again.
-      "batch: USE [NCM]", "tm begin", bien, "tm commit+begin", "tm rollback"};
+  const Journal expected = {"login CATALOGOS", "tm begin", bien, "tm commit+begin", "tm rollback",
+                            "tm begin", "tx batch: <largo>", "tm commit+begin", "tm rollback",
+                            // The empty transaction closed at the change of entity.
+                            "tm begin", "tm commit+begin", "tm rollback", "login NCM", "tm begin",
+                            "tx batch: USE master\r\n\r\nINSERT INTO monedas VALUES (1)\r\n",
+                            "tm commit+begin", "tm rollback",
+                            // The next script of NCM starts in NCM again.
+                            "batch: USE [NCM]", "tm begin", bien, "tm commit+begin", "tm rollback"};
   Journal journal = server_.Journal();
   for (std::string& entry : journal) {
     if (entry.size() > 40000) entry = "tx batch: <largo>";
@@ -127,8 +126,8 @@ TEST_F(CliSqlServerTest, TdsSevenOneAndAPasswordInBracesAtTheEnd) {
   EXPECT_NE(r.err.find("Invalid object name 'no_existe'., Line 4"), std::string::npos) << r.err;
   const Journal batches = server_.Batches();
   EXPECT_EQ(std::count(batches.begin(), batches.end(), "BEGIN TRANSACTION"), 3);
-  EXPECT_EQ(std::count(batches.begin(), batches.end(),
-                       "IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION"), 2);
+  EXPECT_EQ(
+      std::count(batches.begin(), batches.end(), "IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION"), 2);
   ASSERT_EQ(server_.Logins().size(), 2u);
   EXPECT_EQ(server_.Logins()[1].tds_version, "7.1");
   EXPECT_EQ(server_.Logins()[1].password, "s3cr;et");

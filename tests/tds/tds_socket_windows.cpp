@@ -1,7 +1,7 @@
-#include "tests/tds/tds_socket.h"
-
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include "tests/tds/tds_socket.h"
 
 namespace corvalen::testing {
 namespace {
@@ -27,8 +27,7 @@ SocketHandle ListenOnLoopback(int* port) {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   int length = sizeof(address);
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-      listen(s, 16) != 0 ||
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(s, 16) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     closesocket(s);
     return kNoSocket;

@@ -61,8 +61,8 @@ std::string Upper(std::string_view text) {
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                           text.back() == ';'))
+  while (!text.empty() &&
+         (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == ';'))
     text.remove_suffix(1);
   return text;
 }
@@ -72,14 +72,16 @@ std::string Quoted(std::string_view text) {
   const size_t open = text.find('\'');
   if (open == std::string_view::npos) return "";
   const size_t close = text.find('\'', open + 1);
-  return std::string(text.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
+  return std::string(
+      text.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
 }
 
 // The first number in `text` after `from`.
 long NumberAfter(std::string_view text, size_t from = 0) {
   size_t i = text.find_first_of("0123456789", from);
   long value = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') value = value * 10 + (text[i++] - '0');
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+    value = value * 10 + (text[i++] - '0');
   return value;
 }
 
@@ -104,10 +106,18 @@ class TdsTestServer::Session {
     while (ReadMessage(&type, &payload)) {
       bool go_on = true;
       switch (type) {
-        case kPrelogin: Prelogin(); break;
-        case kLogin7: Login(payload); break;
-        case kSqlBatch: go_on = Batch(payload); break;
-        case kTransactionRequest: TransactionRequest(payload); break;
+        case kPrelogin:
+          Prelogin();
+          break;
+        case kLogin7:
+          Login(payload);
+          break;
+        case kSqlBatch:
+          go_on = Batch(payload);
+          break;
+        case kTransactionRequest:
+          TransactionRequest(payload);
+          break;
         case kAttention:
           server_.Record("attention");
           Done(kDoneAttention);
@@ -135,7 +145,8 @@ class TdsTestServer::Session {
     if (length < kHeaderSize || !Fill(length)) return false;
     *type = in_[0];
     *status = in_[1];
-    payload->insert(payload->end(), in_.begin() + kHeaderSize, in_.begin() + static_cast<ptrdiff_t>(length));
+    payload->insert(payload->end(), in_.begin() + kHeaderSize,
+                    in_.begin() + static_cast<ptrdiff_t>(length));
     in_.erase(in_.begin(), in_.begin() + static_cast<ptrdiff_t>(length));
     return true;
   }
@@ -214,7 +225,10 @@ class TdsTestServer::Session {
                                      static_cast<uint8_t>(last && end_of_message ? 1 : 0),
                                      static_cast<uint8_t>((n + kHeaderSize) >> 8),
                                      static_cast<uint8_t>(n + kHeaderSize),
-                                     0, 55, packet_id_++, 0};
+                                     0,
+                                     55,
+                                     packet_id_++,
+                                     0};
       std::vector<uint8_t> packet(header, header + kHeaderSize);
       packet.insert(packet.end(), out_.begin() + static_cast<ptrdiff_t>(at),
                     out_.begin() + static_cast<ptrdiff_t>(at + n));
@@ -283,14 +297,14 @@ class TdsTestServer::Session {
     U16(with_name_column ? 2 : 1);
     auto user_type = [&] { Tds72() ? U32(0) : U16(0); };
     user_type();
-    U16(0);      // flags: not nullable
-    U8(0x38);    // INT
+    U16(0);    // flags: not nullable
+    U8(0x38);  // INT
     BVarchar(with_name_column ? "id" : "");
     if (!with_name_column) return;
     user_type();
-    U16(1);      // nullable
-    U8(0xE7);    // NVARCHAR
-    U16(80);     // bytes
+    U16(1);    // nullable
+    U8(0xE7);  // NVARCHAR
+    U16(80);   // bytes
     out_.insert(out_.end(), kCollation, kCollation + 5);
     BVarchar("nombre");
   }
@@ -409,7 +423,8 @@ class TdsTestServer::Session {
     }
     trancount_ = commit ? trancount_ - 1 : 0;
     if (trancount_ == 0) {
-      EnvChangeBytes(commit ? kEnvCommitTransaction : kEnvRollbackTransaction, {}, DescriptorBytes());
+      EnvChangeBytes(commit ? kEnvCommitTransaction : kEnvRollbackTransaction, {},
+                     DescriptorBytes());
       descriptor_ = 0;
     }
     return true;
@@ -468,12 +483,14 @@ class TdsTestServer::Session {
     for (size_t k = 0; k < statements.size(); ++k) {
       const uint16_t more = k + 1 < statements.size() ? kDoneMore : 0;
       switch (Statement(statements[k].first, statements[k].second, more)) {
-        case Outcome::kDone: break;
+        case Outcome::kDone:
+          break;
         case Outcome::kAttention:
           Done(kDoneAttention);
           Flush(true);
           return true;
-        case Outcome::kClosed: return false;
+        case Outcome::kClosed:
+          return false;
       }
     }
     Flush(true);
@@ -542,9 +559,12 @@ class TdsTestServer::Session {
       }
       if (!out_.empty()) Flush(false);
       switch (WaitForAttention(seconds, deaf)) {
-        case Wait::kAttention: return Outcome::kAttention;
-        case Wait::kClosed: return Outcome::kClosed;
-        case Wait::kElapsed: break;
+        case Wait::kAttention:
+          return Outcome::kAttention;
+        case Wait::kClosed:
+          return Outcome::kClosed;
+        case Wait::kElapsed:
+          break;
       }
       Done(more);
     } else if (u.starts_with("EXEC TDS_CLOSE")) {
@@ -599,8 +619,7 @@ void TdsTestServer::AcceptLoop() {
   }
 }
 
-std::string TdsTestServer::ConnectionString(const std::string& database,
-                                            const std::string& version,
+std::string TdsTestServer::ConnectionString(const std::string& database, const std::string& version,
                                             const std::string& password) const {
   return "Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(port_) +
          ";TDS_Version=" + version + ";UID=sa;Database=" + database + ";PWD=" + password;
