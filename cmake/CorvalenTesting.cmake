@@ -7,6 +7,17 @@ add_library(corvalen_test_support STATIC
   ${PROJECT_SOURCE_DIR}/tests/fakes/environment_${CORVALEN_SYSTEM}.cpp)
 target_include_directories(corvalen_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 
+# The ODBC drivers the tests use, registered in a folder of the build's own
+# (the tests run with ODBCSYSINI naming it, also under Wine, whose odbc32
+# hands the calls to the host's unixODBC): FreeTDS for the TDS test server,
+# PostgreSQL Unicode for the PostgreSQL test server.
+set(CORVALEN_TEST_ODBCSYSINI "${CMAKE_BINARY_DIR}/odbc")
+file(WRITE "${CORVALEN_TEST_ODBCSYSINI}/odbcinst.ini"
+  "[FreeTDS]\nDriver = /usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n\n"
+  "[PostgreSQL Unicode]\nDriver = /usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so\n"
+  "Debug = 0\nCommLog = 0\n")
+file(WRITE "${CORVALEN_TEST_ODBCSYSINI}/odbc.ini" "")
+
 function(corvalen_add_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -19,9 +30,14 @@ function(corvalen_add_test)
     # A cross-built test runs under an emulator (Wine), whose every start is
     # costly: one test per executable, running all its cases.
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}"
+      ENVIRONMENT "ODBCSYSINI=${CORVALEN_TEST_ODBCSYSINI}")
   else()
+    set(properties ENVIRONMENT "ODBCSYSINI=${CORVALEN_TEST_ODBCSYSINI}")
+    if(T_LABELS)
+      list(APPEND properties LABELS "${T_LABELS}")
+    endif()
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS "${T_LABELS}")
+      PROPERTIES ${properties})
   endif()
 endfunction()

@@ -6,7 +6,10 @@
 # Wine gets a prefix of its own in a temporary folder, removed at the end.
 # The private PostgreSQL server of scripts/pg-server.sh runs meanwhile, so
 # that the ODBC tests and the console program's runs reach it through Wine's
-# odbc32 (which hands the calls to the host's unixODBC and its drivers).
+# odbc32 (which hands the calls to the host's unixODBC and its drivers); the
+# SQL Server tests start the TDS test server (tests/tds) themselves and reach
+# it through FreeTDS the same way, registered by the build's odbcinst.ini
+# (CTest passes ODBCSYSINI, which Wine hands on to unixODBC).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -3,7 +3,9 @@
 # the window program and benchmarks, then the tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
 # under Wine (scripts/test-windows.sh). A private PostgreSQL server is started
-# for the database tests and stopped at the end.
+# for the database tests and stopped at the end; the SQL Server tests start
+# the project's TDS test server (tests/tds) themselves and reach it through
+# FreeTDS (tdsodbc), registered in the build's own odbcinst.ini.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

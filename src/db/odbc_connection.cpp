@@ -27,6 +27,14 @@ constexpr int kMaxErrorSteps = 1000;
 // Diagnostic records read per failing call, at most.
 constexpr SQLSMALLINT kMaxRecords = 200;
 
+// Said once when the connection is gone in the middle of a batch: the driver
+// has nothing further to tell about it.
+constexpr char16_t kConnectionLost[] = u"Se perdi\u00F3 la conexi\u00F3n con el servidor.";
+// Said for a failing step that came without a diagnostic record (a server's
+// DONE with its error flag and no error message).
+constexpr char16_t kFailedWithoutReason[] =
+    u"El servidor dio el lote por fallido sin decir por qu\u00E9.";
+
 std::basic_string<SQLWCHAR> ToSqlWide(std::u16string_view text) {
   return std::basic_string<SQLWCHAR>(text.begin(), text.end());
 }
@@ -53,14 +61,17 @@ class Handle {
 // an error comes from in this field of the record, not in its text.
 constexpr SQLSMALLINT kDiagSqlServerLine = -1154;
 
-// The line of the batch that record `record` names, or 0. Other drivers do
-// not know the field and refuse it.
-SQLUSMALLINT SqlServerLine(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record) {
-  SQLUSMALLINT line = 0;
+// The line of the batch that record `record` names, or 0. The field is a
+// 16-bit number; it is asked with a buffer length of 0 or more, the form
+// both drivers answer (FreeTDS refuses a negative one such as
+// SQL_IS_USMALLINT), into a zeroed buffer wide enough for either width.
+// Other drivers do not know the field and refuse it.
+uint32_t SqlServerLine(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record) {
+  SQLUINTEGER line = 0;
   SQLSMALLINT length = 0;
-  const SQLRETURN rc =
-      SQLGetDiagFieldW(type, handle, record, kDiagSqlServerLine, &line, SQL_IS_USMALLINT, &length);
-  return SQL_SUCCEEDED(rc) ? line : 0;
+  const SQLRETURN rc = SQLGetDiagFieldW(type, handle, record, kDiagSqlServerLine, &line,
+                                        sizeof(line), &length);
+  return SQL_SUCCEEDED(rc) ? (line & 0xFFFF) : 0;
 }
 
 // The message text of every diagnostic record on the handle; a statement's
@@ -86,7 +97,7 @@ std::vector<std::u16string> DiagnosticTexts(SQLSMALLINT type, SQLHANDLE handle) 
     size_t n = std::min(static_cast<size_t>(length < 0 ? 0 : length), message.size() - 1);
     texts.emplace_back(message.begin(), message.begin() + static_cast<ptrdiff_t>(n));
     if (type == SQL_HANDLE_STMT) {
-      if (const SQLUSMALLINT line = SqlServerLine(type, handle, record); line > 0) {
+      if (const uint32_t line = SqlServerLine(type, handle, record); line > 0) {
         texts.back() += u", Line " + ToDecimal(line);
       }
     }
@@ -138,10 +149,20 @@ class OdbcConnection : public Connection {
                                      &out_length, SQL_DRIVER_NOPROMPT);
     Check(rc, dbc_);
     connected_ = true;
+    catalog_ = CurrentCatalog();
+    std::u16string dbms(64, u'\0');
+    SQLSMALLINT dbms_bytes = 0;
+    if (SQL_SUCCEEDED(SQLGetInfoW(dbc_.get(), SQL_DBMS_NAME, dbms.data(),
+                                  static_cast<SQLSMALLINT>(dbms.size() * sizeof(char16_t)),
+                                  &dbms_bytes))) {
+      dbms.resize(std::min(dbms.size() - 1, static_cast<size_t>(dbms_bytes) / sizeof(char16_t)));
+      sql_server_ = dbms == u"Microsoft SQL Server";
+    }
   }
 
   int32_t BeginTrans() override {
     if (in_transaction_) Fail(kTransactionAlreadyActive);
+    RestoreCatalog();
     SetAutocommit(false);
     in_transaction_ = true;
     return 1;
@@ -176,27 +197,74 @@ class OdbcConnection : public Connection {
     }
     std::basic_string<SQLWCHAR> wide = ToSqlWide(text);
     std::vector<std::u16string> errors;
+    // The records of the last failing step: a driver whose connection is
+    // gone answers every further step with the same ones.
+    std::vector<std::u16string> last_step;
     int error_steps = 0;
     SQLRETURN rc = SQLExecDirectW(stmt.get(), wide.data(), static_cast<SQLINTEGER>(wide.size()));
     for (;;) {
+      std::vector<std::u16string> step;
+      bool failed = false;
       if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
-        if (!DrainRows(stmt, errors)) ++error_steps;
+        failed = !DrainRows(stmt, step);
       } else if (rc == SQL_ERROR) {
-        ++error_steps;
-        std::vector<std::u16string> texts = DiagnosticTexts(SQL_HANDLE_STMT, stmt.get());
-        if (texts.empty()) break;  // nothing more to learn from this batch
-        errors.insert(errors.end(), texts.begin(), texts.end());
+        // Every SQL_ERROR fails the batch, with or without records.
+        failed = true;
+        step = DiagnosticTexts(SQL_HANDLE_STMT, stmt.get());
       } else if (rc != SQL_NO_DATA) {
         // SQL_INVALID_HANDLE, SQL_NEED_DATA, SQL_STILL_EXECUTING: nothing this
         // program can continue from.
         errors.push_back(u"Respuesta ODBC inesperada (" + ToDecimal(rc) + u").");
         break;
       }
-      if (error_steps >= kMaxErrorSteps) break;
+      if (failed) {
+        // The same records again mean a lost connection, unless the driver
+        // says the connection is alive (two statements may fail alike).
+        const bool repeated = !step.empty() && step == last_step;
+        const Liveness liveness = ConnectionLiveness();
+        const bool lost =
+            liveness == Liveness::kDead || (repeated && liveness == Liveness::kUnknown);
+        if (!(repeated && lost)) {
+          if (step.empty() &&
+              std::find(errors.begin(), errors.end(), kFailedWithoutReason) == errors.end()) {
+            step.push_back(kFailedWithoutReason);
+          }
+          errors.insert(errors.end(), step.begin(), step.end());
+        }
+        if (lost) {
+          errors.push_back(kConnectionLost);
+          break;
+        }
+        last_step = std::move(step);
+        if (++error_steps >= kMaxErrorSteps) break;
+      }
       rc = SQLMoreResults(stmt.get());
       if (rc == SQL_NO_DATA) break;
     }
     if (!errors.empty()) Fail(JoinLines(errors));
+  }
+
+  bool TransactionStillOpen() override {
+    if (!sql_server_) return true;
+    // SQL Server counts the open transactions of the connection.
+    Handle stmt(SQL_HANDLE_STMT);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), stmt.out()))) return true;
+    std::basic_string<SQLWCHAR> query = ToSqlWide(u"SELECT @@TRANCOUNT");
+    SQLINTEGER count = 1;
+    SQLLEN indicator = 0;
+    if (SQL_SUCCEEDED(SQLExecDirectW(stmt.get(), query.data(),
+                                     static_cast<SQLINTEGER>(query.size()))) &&
+        SQL_SUCCEEDED(SQLFetch(stmt.get())) &&
+        SQL_SUCCEEDED(SQLGetData(stmt.get(), 1, SQL_C_SLONG, &count, sizeof(count), &indicator)) &&
+        indicator != SQL_NULL_DATA) {
+      // Read to the end, or the driver would cancel the rest of the answer.
+      while (SQL_SUCCEEDED(SQLFetch(stmt.get()))) {
+      }
+      while (SQL_SUCCEEDED(SQLMoreResults(stmt.get()))) {
+      }
+      return count > 0;
+    }
+    return true;
   }
 
  private:
@@ -220,7 +288,8 @@ class OdbcConnection : public Connection {
   };
 
   // Fetches and discards the rows of the current result, if it has columns.
-  // Returns false after recording the errors of a failing fetch.
+  // Returns false, with the records of the failing fetch in `errors`, when a
+  // fetch fails.
   bool DrainRows(const Handle& stmt, std::vector<std::u16string>& errors) {
     SQLSMALLINT columns = 0;
     if (!SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) || columns <= 0) return true;
@@ -228,9 +297,7 @@ class OdbcConnection : public Connection {
       SQLRETURN rc = SQLFetch(stmt.get());
       if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) continue;
       if (rc == SQL_NO_DATA) return true;
-      std::vector<std::u16string> texts = DiagnosticTexts(SQL_HANDLE_STMT, stmt.get());
-      if (texts.empty()) texts.push_back(u"Falló la lectura de un resultado.");
-      errors.insert(errors.end(), texts.begin(), texts.end());
+      errors = DiagnosticTexts(SQL_HANDLE_STMT, stmt.get());
       return false;
     }
   }
@@ -243,6 +310,42 @@ class OdbcConnection : public Connection {
     in_transaction_ = false;
     // Nothing is pending now, so turning autocommit back on commits nothing.
     SetAutocommit(true);
+  }
+
+  // The connection's current database as the driver keeps it ("" when the
+  // driver does not tell).
+  std::u16string CurrentCatalog() {
+    std::basic_string<SQLWCHAR> name(256, 0);
+    SQLINTEGER bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
+                                          static_cast<SQLINTEGER>(name.size() * sizeof(SQLWCHAR)),
+                                          &bytes)) ||
+        bytes < 0) {
+      return u"";
+    }
+    const size_t n = std::min(name.size() - 1, static_cast<size_t>(bytes) / sizeof(SQLWCHAR));
+    return std::u16string(name.begin(), name.begin() + static_cast<ptrdiff_t>(n));
+  }
+
+  // A script's USE moves the connection to another database; each
+  // transaction starts in the one the connection was opened on.
+  void RestoreCatalog() {
+    if (catalog_.empty() || CurrentCatalog() == catalog_) return;
+    std::basic_string<SQLWCHAR> name = ToSqlWide(catalog_);
+    Check(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
+                             static_cast<SQLINTEGER>(name.size() * sizeof(SQLWCHAR))),
+          dbc_);
+  }
+
+  enum class Liveness { kAlive, kDead, kUnknown };
+  // Whether the driver knows the connection to be gone.
+  Liveness ConnectionLiveness() {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead,
+                                          SQL_IS_UINTEGER, nullptr))) {
+      return Liveness::kUnknown;
+    }
+    return dead == SQL_CD_TRUE ? Liveness::kDead : Liveness::kAlive;
   }
 
   void SetAutocommit(bool on) {
@@ -274,6 +377,10 @@ class OdbcConnection : public Connection {
   bool in_transaction_ = false;
   std::mutex running_mutex_;
   SQLHANDLE running_ = SQL_NULL_HANDLE;  // the statement Execute runs
+  // The database the connection was opened on.
+  std::u16string catalog_;
+  // Whether the server is SQL Server (which counts open transactions).
+  bool sql_server_ = false;
 };
 
 }  // namespace
@@ -284,7 +391,11 @@ std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_
   for (auto& s : ConnectionStringSecrets(connection_string)) secrets.push_back(std::move(s));
   auto connection =
       std::make_shared<OdbcConnection>(std::move(secrets), options.command_timeout_seconds);
-  connection->Open(connection_string, options.login_timeout_seconds);
+  // FreeTDS before 1.4 keeps the closing brace of a braced value that ends
+  // the string (PWD={abc} arrives as "abc}"); a final ';' avoids it.
+  std::u16string handed_over = connection_string;
+  if (!handed_over.empty() && handed_over.back() == u'}') handed_over += u';';
+  connection->Open(handed_over, options.login_timeout_seconds);
   if (options.command_timeout_seconds <= 0) return connection;
   return WithCommandTimeout(std::move(connection), options.command_timeout_seconds);
 }

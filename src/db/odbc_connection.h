@@ -26,8 +26,11 @@ struct OdbcOptions {
 };
 
 // Opens a connection with SQLDriverConnectW, without prompting, in autocommit
-// mode. Raises NumberedError(kErrDatabase) whose description is the text of
-// every diagnostic record, one per line, with the secrets removed.
+// mode; a connection string ending in '}' is handed over with a final ';'
+// (FreeTDS before 1.4 would keep the brace in the last value). Raises
+// NumberedError(kErrDatabase) whose description is the text of every
+// diagnostic record, one per line, with the secrets removed; a record that
+// names a line of the batch (SQL Server's drivers) ends in ", Line N".
 //
 // The connection it returns:
 // - Execute first refuses a text holding a NUL character (see
@@ -44,11 +47,20 @@ struct OdbcOptions {
 //   is also bounded by WithCommandTimeout (db/command_watchdog.h): at the
 //   limit it is cancelled with SQLCancel and fails with "Se agotó el tiempo
 //   de espera del comando (N s)."; one that has not ended a few seconds
-//   later is given up.
+//   later is given up. Every SQL_ERROR of the batch (execution, further
+//   results, fetches) fails it, also one that comes without a diagnostic
+//   record. A connection that dies meanwhile (the driver says so, or answers
+//   with the same records again) ends the reading at once with one line
+//   saying the connection was lost.
 // - Cancel calls SQLCancel on the statement that Execute runs, if any.
-// - BeginTrans switches autocommit off; CommitTrans and RollbackTrans end the
+// - BeginTrans first sets the connection's current database back to the one
+//   it was opened on, when a batch changed it (a script's USE); then it
+//   switches autocommit off. CommitTrans and RollbackTrans end the
 //   transaction with SQLEndTran and switch autocommit back on. A second
 //   BeginTrans, or a Commit/Rollback without a transaction, raises.
+// - TransactionStillOpen asks SQL Server (a driver naming the DBMS
+//   "Microsoft SQL Server") for its transaction count; true for other
+//   servers and when the question fails.
 // - Destroying it rolls back an open transaction and disconnects; it never
 //   commits.
 std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_string,

@@ -41,7 +41,8 @@ void ModMain::RecordFailure(const std::u16string& ruta, int32_t indice_lista, in
     where.first_piece = grupo->first;
     where.last_piece = grupo->last;
     where.lines = LinesOfGroups(texto, piezas, {*grupo}).front();
-    if (auto batch_line = BatchLineInMessage(message)) {
+    if (auto batch_line =
+            BatchLineInMessage(message, where.lines.last - where.lines.start + 1)) {
       where.file_line = where.lines.start + *batch_line - 1;
     }
     failure.group = where;

@@ -69,9 +69,12 @@ struct RunRecord {
   ScriptRecord* AtLine(int32_t line);
 };
 
-// The line of the batch that a database's message names ("LINE 3:",
-// "Line 3", "línea 3"), if any.
-std::optional<int32_t> BatchLineInMessage(std::u16string_view message);
+// The line of the batch that a database's message names, if any: the
+// driver's own line field first (", Line 3" ending a record's text, as the
+// ODBC connection writes it); otherwise a line the text names ("LINE 3:",
+// "Line 3", "línea 3") when it lies within the batch's `batch_lines` lines,
+// for such words may also stand in the data a message quotes.
+std::optional<int32_t> BatchLineInMessage(std::u16string_view message, int32_t batch_lines);
 
 }  // namespace corvalen
 

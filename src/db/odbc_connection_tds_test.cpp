@@ -1,0 +1,174 @@
+// The ODBC connection against SQL Server's protocol: the real FreeTDS driver
+// talking to the TDS test server (tests/tds), whose journal shows what the
+// driver sent.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "db/odbc_connection.h"
+#include "platform/numbered_error.h"
+#include "platform/utf.h"
+#include "tests/fakes/error_of.h"
+#include "tests/tds/tds_test_server.h"
+
+namespace corvalen {
+namespace {
+
+using corvalen::testing::ErrorOf;
+using corvalen::testing::TdsTestServer;
+using Journal = std::vector<std::string>;
+using namespace std::string_literals;
+
+constexpr char16_t kDriver[] = u"[FreeTDS][SQL Server]";
+
+// The description Execute raises, "" when it does not fail.
+std::u16string Outcome(Connection& db, const std::u16string& batch) {
+  try {
+    db.Execute(batch);
+  } catch (const NumberedError& e) {
+    return e.description();
+  }
+  return u"";
+}
+
+// Every case on each TDS version the driver speaks differently, and with
+// answers split into the smallest packets.
+struct Wire {
+  const char* version;
+  uint32_t packet_size;
+};
+class OdbcTdsTest : public ::testing::TestWithParam<Wire> {
+ protected:
+  OdbcTdsTest() : server_(GetParam().packet_size) {}
+  std::shared_ptr<Connection> Open(int32_t command_timeout = 0) {
+    OdbcOptions options;
+    options.command_timeout_seconds = command_timeout;
+    return OpenOdbcConnection(
+        Utf8ToUtf16(server_.ConnectionString("CATALOGOS", GetParam().version)), options);
+  }
+  TdsTestServer server_;
+};
+INSTANTIATE_TEST_SUITE_P(Versions, OdbcTdsTest,
+                         ::testing::Values(Wire{"7.4", 0}, Wire{"7.1", 0}, Wire{"7.4", 512}),
+                         [](const auto& info) {
+                           std::string name = std::string("Tds") + info.param.version + "_" +
+                                              std::to_string(info.param.packet_size);
+                           return name.replace(4, 1, "");
+                         });
+
+TEST_P(OdbcTdsTest, EveryFailureOfABatchFailsItAndNamesItsLine) {
+  const std::u16string no_reason = u"El servidor dio el lote por fallido sin decir por qué.";
+  const struct {
+    std::u16string batch;
+    std::u16string failure;  // "" for a batch that succeeds
+  } cases[] = {
+      {u"INSERT INTO t VALUES (1)\r\nINSERT INTO no_existe VALUES (2)\r\nINSERT INTO t VALUES (3)",
+       kDriver + u"Invalid object name 'no_existe'., Line 2"s},
+      {u"INSERT INTO no_existe VALUES (1)\r\nINSERT INTO t VALUES (2)",
+       kDriver + u"Invalid object name 'no_existe'., Line 1"s},
+      {u"INSERT INTO t VALUES (1)\r\nEXEC tds_done_error\r\nINSERT INTO t VALUES (3)", no_reason},
+      {u"EXEC tds_done_error\r\nINSERT INTO t VALUES (2)", no_reason},
+      {u"INSERT INTO t VALUES (1)\r\nEXEC tds_rows_error 300",
+       kDriver + u"Divide by zero error encountered., Line 2"s},
+      // The line the driver names, not the one in the message's own data.
+      {u"\r\nRAISERROR('Valor (Line 12) repetido', 16, 1)",
+       kDriver + u"Valor (Line 12) repetido, Line 2"s},
+      // Messages are not failures; rows are read to the end.
+      {u"PRINT 'hola'\r\nRAISERROR('aviso', 10, 1)\r\nUSE CATALOGOS\r\nEXEC tds_rows 2000", u""},
+  };
+  auto db = Open();
+  for (const auto& c : cases) {
+    EXPECT_EQ(Outcome(*db, c.batch), c.failure) << Utf16ToUtf8(c.batch);
+  }
+  // A batch many packets long arrives whole.
+  std::u16string long_batch;
+  while (long_batch.size() < 40000) long_batch += u"INSERT INTO t VALUES (N'ñandú €')\r\n";
+  EXPECT_EQ(Outcome(*db, long_batch), u"");
+  EXPECT_EQ(server_.Batches().back(), Utf16ToUtf8(long_batch));
+}
+
+TEST_P(OdbcTdsTest, TransactionsAsTheDriverSendsThem) {
+  auto db = Open();
+  db->BeginTrans();
+  EXPECT_TRUE(db->TransactionStillOpen());
+  db->Execute(u"INSERT INTO t VALUES (1)");
+  db->CommitTrans();
+  db->BeginTrans();
+  db->Execute(u"COMMIT");  // the script ends the program's transaction itself
+  EXPECT_FALSE(db->TransactionStillOpen());
+  db.reset();
+  const Journal tds72 = {"login CATALOGOS",
+                         "tm begin",
+                         "tx batch: SELECT @@TRANCOUNT",
+                         "tx batch: INSERT INTO t VALUES (1)",
+                         "tm commit+begin",
+                         "tm rollback",
+                         "tm begin",
+                         "tx batch: COMMIT",
+                         "batch: SELECT @@TRANCOUNT"};
+  const Journal tds71 = {"login CATALOGOS",
+                         "batch: BEGIN TRANSACTION",
+                         "batch: SELECT @@TRANCOUNT",
+                         "batch: INSERT INTO t VALUES (1)",
+                         "batch: IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION",
+                         "batch: IF @@TRANCOUNT > 0 ROLLBACK",
+                         "batch: BEGIN TRANSACTION",
+                         "batch: COMMIT",
+                         "batch: SELECT @@TRANCOUNT"};
+  Journal journal = server_.Journal();
+  // What follows is the driver giving the connection up.
+  journal.resize(std::min(journal.size(), tds72.size()));
+  EXPECT_EQ(journal, std::string(GetParam().version) == "7.1" ? tds71 : tds72);
+}
+
+TEST_P(OdbcTdsTest, ATimeOutCancelsAndALostServerEndsTheBatchAtOnce) {
+  auto db = Open(/*command_timeout=*/1);
+  const auto start = std::chrono::steady_clock::now();
+  const std::u16string timeout =
+      Outcome(*db, u"INSERT INTO t VALUES (1)\r\nWAITFOR DELAY '00:00:30'");
+  EXPECT_EQ(timeout.substr(0, timeout.find(u"\r\n")), kDriver + u"Timeout expired"s);
+  EXPECT_EQ(server_.Journal().back(), "attention");
+  EXPECT_EQ(Outcome(*db, u"PRINT 'sigue'"), u"") << "the connection stays usable";
+
+  // A server that answers nothing, not even the cancel: the driver gives the
+  // connection up after a second time-out; one short message says so.
+  EXPECT_EQ(Outcome(*db, u"EXEC tds_deaf 20"),
+            kDriver + u"Timeout expired\r\nSe perdió la conexión con el servidor."s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+
+  auto closing = Open();
+  EXPECT_EQ(Outcome(*closing, u"INSERT INTO t VALUES (1)\r\nEXEC tds_close"),
+            kDriver + u"Unknown error\r\nSe perdió la conexión con el servidor."s);
+}
+
+TEST_P(OdbcTdsTest, EachTransactionStartsInTheConnectionsOwnDatabase) {
+  auto db = Open();
+  db->BeginTrans();
+  db->Execute(u"USE master");
+  db->CommitTrans();
+  db->BeginTrans();
+  db->Execute(u"INSERT INTO t VALUES (1)");
+  db->RollbackTrans();
+  // The driver sends the change of database as a batch of its own before the
+  // transaction begins.
+  Journal uses;
+  for (const std::string& batch : server_.Batches()) {
+    if (batch.starts_with("USE") || batch.starts_with("INSERT")) uses.push_back(batch);
+  }
+  EXPECT_EQ(uses, (Journal{"USE master", "USE [CATALOGOS]", "INSERT INTO t VALUES (1)"}));
+}
+
+TEST(OdbcTdsConnectTest, APasswordInBracesAtTheEndArrivesWithoutItsBrace) {
+  TdsTestServer server;
+  for (const char* password : {"{s3cret}", "{s3;cret}"}) {
+    OpenOdbcConnection(Utf8ToUtf16(server.ConnectionString("NCM", "7.4", password)), {});
+  }
+  ASSERT_EQ(server.Logins().size(), 2u);
+  EXPECT_EQ(server.Logins()[0].password, "s3cret");
+  EXPECT_EQ(server.Logins()[1].password, "s3;cret");
+}
+
+}  // namespace
+}  // namespace corvalen

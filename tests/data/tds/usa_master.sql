@@ -1,0 +1,4 @@
+USE master
+GO
+INSERT INTO monedas VALUES (1)
+GO

@@ -1,0 +1,663 @@
+#include "tests/tds/tds_test_server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+#include "platform/utf.h"
+
+namespace corvalen::testing {
+namespace {
+
+// Message types of the packet header.
+enum : uint8_t {
+  kSqlBatch = 0x01,
+  kReply = 0x04,
+  kAttention = 0x06,
+  kTransactionRequest = 0x0E,
+  kLogin7 = 0x10,
+  kPrelogin = 0x12,
+};
+// Tokens.
+enum : uint8_t {
+  kColMetadata = 0x81,
+  kError = 0xAA,
+  kInfo = 0xAB,
+  kLoginAck = 0xAD,
+  kRow = 0xD1,
+  kEnvChange = 0xE3,
+  kDone = 0xFD,
+};
+// DONE status flags.
+enum : uint16_t {
+  kDoneMore = 0x01,
+  kDoneError = 0x02,
+  kDoneCount = 0x10,
+  kDoneAttention = 0x20,
+};
+// ENVCHANGE types.
+enum : uint8_t {
+  kEnvDatabase = 1,
+  kEnvLanguage = 2,
+  kEnvPacketSize = 4,
+  kEnvCollation = 7,
+  kEnvBeginTransaction = 8,
+  kEnvCommitTransaction = 9,
+  kEnvRollbackTransaction = 10,
+};
+constexpr size_t kHeaderSize = 8;
+// Latin1_General_CI_AS.
+constexpr uint8_t kCollation[5] = {0x09, 0x04, 0xD0, 0x00, 0x34};
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) { return Le16(p) | (static_cast<uint32_t>(Le16(p + 2)) << 16); }
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  return out;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() &&
+         (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == ';'))
+    text.remove_suffix(1);
+  return text;
+}
+
+// The text between the first pair of single quotes.
+std::string Quoted(std::string_view text) {
+  const size_t open = text.find('\'');
+  if (open == std::string_view::npos) return "";
+  const size_t close = text.find('\'', open + 1);
+  return std::string(
+      text.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
+}
+
+// The first number in `text` after `from`.
+long NumberAfter(std::string_view text, size_t from = 0) {
+  size_t i = text.find_first_of("0123456789", from);
+  long value = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+    value = value * 10 + (text[i++] - '0');
+  return value;
+}
+
+std::string VersionName(uint32_t version) {
+  const uint32_t high = version >> 24;
+  return std::to_string(high >> 4) + "." + std::to_string(high & 0x0F);
+}
+
+}  // namespace
+
+// One client connection, served on a thread of its own.
+class TdsTestServer::Session {
+ public:
+  Session(TdsTestServer& server, SocketHandle socket) : server_(server), socket_(socket) {}
+  ~Session() { CloseSocket(socket_); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  void Run() {
+    uint8_t type = 0;
+    std::vector<uint8_t> payload;
+    while (ReadMessage(&type, &payload)) {
+      bool go_on = true;
+      switch (type) {
+        case kPrelogin:
+          Prelogin();
+          break;
+        case kLogin7:
+          Login(payload);
+          break;
+        case kSqlBatch:
+          go_on = Batch(payload);
+          break;
+        case kTransactionRequest:
+          TransactionRequest(payload);
+          break;
+        case kAttention:
+          server_.Record("attention");
+          Done(kDoneAttention);
+          Flush(true);
+          break;
+        default:
+          Message(kError, 16, 0, "Unsupported request.", 0);
+          Done(kDoneError);
+          Flush(true);
+      }
+      if (!go_on) return;
+    }
+  }
+
+ private:
+  enum class Wait { kElapsed, kAttention, kClosed };
+
+  bool Tds72() const { return version_ >= 0x72000000; }
+
+  // Reads one packet into `in_`; false when the client is gone or the
+  // server stops.
+  bool ReadPacket(uint8_t* type, uint8_t* status, std::vector<uint8_t>* payload) {
+    if (!Fill(kHeaderSize)) return false;
+    const size_t length = (static_cast<size_t>(in_[2]) << 8) | in_[3];
+    if (length < kHeaderSize || !Fill(length)) return false;
+    *type = in_[0];
+    *status = in_[1];
+    payload->insert(payload->end(), in_.begin() + kHeaderSize,
+                    in_.begin() + static_cast<ptrdiff_t>(length));
+    in_.erase(in_.begin(), in_.begin() + static_cast<ptrdiff_t>(length));
+    return true;
+  }
+
+  bool Fill(size_t size) {
+    while (in_.size() < size) {
+      if (server_.stopping_) return false;
+      const int ready = WaitReadable(socket_, 100);
+      if (ready < 0) return false;
+      if (ready == 0) continue;
+      uint8_t buffer[8192];
+      const long n = ReceiveSome(socket_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      in_.insert(in_.end(), buffer, buffer + n);
+    }
+    return true;
+  }
+
+  // A whole message, its packets joined.
+  bool ReadMessage(uint8_t* type, std::vector<uint8_t>* payload) {
+    payload->clear();
+    uint8_t status = 0;
+    if (!ReadPacket(type, &status, payload)) return false;
+    while (!(status & 0x01)) {
+      uint8_t next = 0;
+      if (!ReadPacket(&next, &status, payload)) return false;
+    }
+    return true;
+  }
+
+  // Waits `seconds` for an ATTENTION; `deaf` journals one and goes on
+  // waiting.
+  Wait WaitForAttention(double seconds, bool deaf) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+      if (server_.stopping_) return Wait::kClosed;
+      if (in_.size() < kHeaderSize) {
+        const int ready = WaitReadable(socket_, 50);
+        if (ready < 0) return Wait::kClosed;
+        if (ready == 0) continue;
+      }
+      uint8_t type = 0, status = 0;
+      std::vector<uint8_t> payload;
+      if (!ReadPacket(&type, &status, &payload)) return Wait::kClosed;
+      if (type != kAttention) continue;
+      server_.Record("attention");
+      if (!deaf) return Wait::kAttention;
+    }
+    return Wait::kElapsed;
+  }
+
+  // ---- Writing tokens into the reply, sent in packets of the negotiated size.
+  void U8(uint8_t v) { out_.push_back(v); }
+  void U16(uint16_t v) { U8(static_cast<uint8_t>(v)), U8(static_cast<uint8_t>(v >> 8)); }
+  void U32(uint32_t v) { U16(static_cast<uint16_t>(v)), U16(static_cast<uint16_t>(v >> 16)); }
+  void U64(uint64_t v) { U32(static_cast<uint32_t>(v)), U32(static_cast<uint32_t>(v >> 32)); }
+  void Ucs2(const std::u16string& text) {
+    for (char16_t c : text) U16(c);
+  }
+  void BVarchar(const std::string& text) {
+    const std::u16string wide = Utf8ToUtf16(text);
+    U8(static_cast<uint8_t>(wide.size()));
+    Ucs2(wide);
+  }
+  static uint16_t BVarcharSize(const std::string& text) {
+    return static_cast<uint16_t>(1 + 2 * Utf8ToUtf16(text).size());
+  }
+
+  void Flush(bool end_of_message) {
+    const size_t room = packet_size_ - kHeaderSize;
+    size_t at = 0;
+    do {
+      const size_t n = std::min(room, out_.size() - at);
+      const bool last = at + n == out_.size();
+      uint8_t header[kHeaderSize] = {kReply,
+                                     static_cast<uint8_t>(last && end_of_message ? 1 : 0),
+                                     static_cast<uint8_t>((n + kHeaderSize) >> 8),
+                                     static_cast<uint8_t>(n + kHeaderSize),
+                                     0,
+                                     55,
+                                     packet_id_++,
+                                     0};
+      std::vector<uint8_t> packet(header, header + kHeaderSize);
+      packet.insert(packet.end(), out_.begin() + static_cast<ptrdiff_t>(at),
+                    out_.begin() + static_cast<ptrdiff_t>(at + n));
+      SendAll(socket_, packet.data(), packet.size());
+      at += n;
+    } while (at < out_.size());
+    out_.clear();
+  }
+
+  void EnvChange(uint8_t type, const std::string& new_value, const std::string& old_value) {
+    U8(kEnvChange);
+    U16(static_cast<uint16_t>(1 + BVarcharSize(new_value) + BVarcharSize(old_value)));
+    U8(type);
+    BVarchar(new_value);
+    BVarchar(old_value);
+  }
+  void EnvChangeBytes(uint8_t type, const std::vector<uint8_t>& new_value,
+                      const std::vector<uint8_t>& old_value) {
+    U8(kEnvChange);
+    U16(static_cast<uint16_t>(3 + new_value.size() + old_value.size()));
+    U8(type);
+    U8(static_cast<uint8_t>(new_value.size()));
+    out_.insert(out_.end(), new_value.begin(), new_value.end());
+    U8(static_cast<uint8_t>(old_value.size()));
+    out_.insert(out_.end(), old_value.begin(), old_value.end());
+  }
+
+  // An ERROR or INFO token.
+  void Message(uint8_t token, uint8_t severity, int32_t number, const std::string& text,
+               int32_t line) {
+    const std::u16string wide = Utf8ToUtf16(text);
+    const std::string server_name = "corvalen-tds";
+    U8(token);
+    U16(static_cast<uint16_t>(4 + 1 + 1 + 2 + 2 * wide.size() + BVarcharSize(server_name) +
+                              BVarcharSize("") + (Tds72() ? 4 : 2)));
+    U32(static_cast<uint32_t>(number));
+    U8(1);  // state
+    U8(severity);
+    U16(static_cast<uint16_t>(wide.size()));
+    Ucs2(wide);
+    BVarchar(server_name);
+    BVarchar("");
+    if (Tds72()) {
+      U32(static_cast<uint32_t>(line));
+    } else {
+      U16(static_cast<uint16_t>(line));
+    }
+  }
+  void Error(int32_t number, const std::string& text, int32_t line) {
+    Message(kError, 16, number, text, line);
+  }
+
+  void Done(uint16_t status, uint64_t rows = 0) {
+    U8(kDone);
+    U16(status);
+    U16(0);  // current command
+    if (Tds72()) {
+      U64(rows);
+    } else {
+      U32(static_cast<uint32_t>(rows));
+    }
+  }
+
+  void Columns(bool with_name_column) {
+    U8(kColMetadata);
+    U16(with_name_column ? 2 : 1);
+    auto user_type = [&] { Tds72() ? U32(0) : U16(0); };
+    user_type();
+    U16(0);    // flags: not nullable
+    U8(0x38);  // INT
+    BVarchar(with_name_column ? "id" : "");
+    if (!with_name_column) return;
+    user_type();
+    U16(1);    // nullable
+    U8(0xE7);  // NVARCHAR
+    U16(80);   // bytes
+    out_.insert(out_.end(), kCollation, kCollation + 5);
+    BVarchar("nombre");
+  }
+  void Row(int32_t id, const std::string* name) {
+    U8(kRow);
+    U32(static_cast<uint32_t>(id));
+    if (name == nullptr) return;
+    const std::u16string wide = Utf8ToUtf16(*name);
+    U16(static_cast<uint16_t>(2 * wide.size()));
+    Ucs2(wide);
+  }
+
+  // ---- Requests.
+  void Prelogin() {
+    // VERSION, ENCRYPTION (not supported), INSTOPT, MARS, terminator.
+    const uint8_t options[][2] = {{0x00, 6}, {0x01, 1}, {0x02, 1}, {0x04, 1}};
+    const uint8_t values[] = {16, 0, 0x07, 0xD0, 0, 0, /*encryption*/ 0x02, 0, 0};
+    uint16_t offset = sizeof options / sizeof options[0] * 5 + 1;
+    for (const auto& option : options) {
+      U8(option[0]);
+      U8(static_cast<uint8_t>(offset >> 8)), U8(static_cast<uint8_t>(offset));
+      U8(0), U8(option[1]);
+      offset = static_cast<uint16_t>(offset + option[1]);
+    }
+    U8(0xFF);
+    out_.insert(out_.end(), values, values + sizeof values);
+    Flush(true);
+  }
+
+  void Login(const std::vector<uint8_t>& p) {
+    if (p.size() < 94) return;
+    TdsLogin login;
+    version_ = Le32(&p[4]);
+    login.tds_version = VersionName(version_);
+    login.packet_size = Le32(&p[8]);
+    auto field = [&](size_t at, bool password) {
+      const size_t offset = Le16(&p[at]), chars = Le16(&p[at + 2]);
+      std::u16string text;
+      for (size_t i = 0; i < chars && offset + 2 * i + 1 < p.size(); ++i) {
+        uint8_t b[2] = {p[offset + 2 * i], p[offset + 2 * i + 1]};
+        if (password) {
+          for (uint8_t& x : b) {
+            x ^= 0xA5;
+            x = static_cast<uint8_t>((x << 4) | (x >> 4));
+          }
+        }
+        text += static_cast<char16_t>(b[0] | (b[1] << 8));
+      }
+      return Utf16ToUtf8(text);
+    };
+    login.user = field(40, false);
+    login.password = field(44, true);
+    login.database = field(68, false);
+    database_ = login.database.empty() ? "master" : login.database;
+    if (server_.packet_size_ > 0) {
+      packet_size_ = server_.packet_size_;
+    } else if (login.packet_size >= 512 && login.packet_size <= 32767) {
+      packet_size_ = login.packet_size;
+    }
+    server_.Record("login " + database_);
+    server_.RecordLogin(login);
+
+    EnvChange(kEnvDatabase, database_, "master");
+    Message(kInfo, 0, 5701, "Changed database context to '" + database_ + "'.", 0);
+    EnvChangeBytes(kEnvCollation, std::vector<uint8_t>(kCollation, kCollation + 5), {});
+    EnvChange(kEnvLanguage, "us_english", "");
+    Message(kInfo, 0, 5703, "Changed language setting to us_english.", 0);
+    const std::string product = "Microsoft SQL Server";
+    U8(kLoginAck);
+    U16(static_cast<uint16_t>(1 + 4 + BVarcharSize(product) + 4));
+    U8(1);
+    for (int shift = 24; shift >= 0; shift -= 8) U8(static_cast<uint8_t>(version_ >> shift));
+    BVarchar(product);
+    U8(16), U8(0), U8(0x07), U8(0xD0);
+    EnvChange(kEnvPacketSize, std::to_string(packet_size_), std::to_string(packet_size_));
+    Done(0);
+    Flush(true);
+  }
+
+  // ALL_HEADERS of a 7.2+ request: returns where the request's own data
+  // starts, and the transaction descriptor it names.
+  size_t SkipHeaders(const std::vector<uint8_t>& p, uint64_t* descriptor) {
+    *descriptor = 0;
+    if (!Tds72() || p.size() < 4) return 0;
+    const size_t total = std::min<size_t>(Le32(&p[0]), p.size());
+    for (size_t at = 4; at + 6 <= total;) {
+      const size_t length = Le32(&p[at]);
+      if (Le16(&p[at + 4]) == 2 && at + 14 <= total) {
+        *descriptor = Le32(&p[at + 6]) | (static_cast<uint64_t>(Le32(&p[at + 10])) << 32);
+      }
+      if (length == 0) break;
+      at += length;
+    }
+    return total;
+  }
+
+  std::vector<uint8_t> DescriptorBytes() const {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<uint8_t>(descriptor_ >> (8 * i)));
+    return bytes;
+  }
+  void Begin() {
+    if (trancount_++ > 0) return;
+    ++server_descriptors_;
+    descriptor_ = 0x1000 + server_descriptors_;
+    EnvChangeBytes(kEnvBeginTransaction, DescriptorBytes(), {});
+  }
+  // Commit (or rollback) as the statement does; false with none open.
+  bool End(bool commit, int32_t line) {
+    if (trancount_ == 0) {
+      Error(commit ? 3902 : 3903,
+            std::string("The ") + (commit ? "COMMIT" : "ROLLBACK") +
+                " TRANSACTION request has no corresponding BEGIN TRANSACTION.",
+            line);
+      return false;
+    }
+    trancount_ = commit ? trancount_ - 1 : 0;
+    if (trancount_ == 0) {
+      EnvChangeBytes(commit ? kEnvCommitTransaction : kEnvRollbackTransaction, {},
+                     DescriptorBytes());
+      descriptor_ = 0;
+    }
+    return true;
+  }
+
+  void TransactionRequest(const std::vector<uint8_t>& p) {
+    uint64_t descriptor = 0;
+    size_t at = SkipHeaders(p, &descriptor);
+    if (at + 2 > p.size()) return;
+    const uint16_t request = Le16(&p[at]);
+    at += 2;
+    bool ok = true;
+    if (request == 5) {
+      server_.Record("tm begin");
+      Begin();
+    } else if (request == 7 || request == 8) {
+      // name, then the "begin a new one" flag
+      size_t flags_at = at < p.size() ? at + 1 + p[at] * 2 : p.size();
+      const bool and_begin = flags_at < p.size() && (p[flags_at] & 0x01);
+      server_.Record(std::string(request == 7 ? "tm commit" : "tm rollback") +
+                     (and_begin ? "+begin" : ""));
+      ok = End(request == 7, 0);
+      if (ok && and_begin) Begin();
+    } else {
+      server_.Record("tm " + std::to_string(request));
+    }
+    Done(ok ? 0 : kDoneError);
+    Flush(true);
+  }
+
+  // Runs a batch; false when the connection ends with it.
+  bool Batch(const std::vector<uint8_t>& p) {
+    uint64_t descriptor = 0;
+    const size_t start = SkipHeaders(p, &descriptor);
+    std::u16string wide;
+    for (size_t i = start; i + 1 < p.size(); i += 2) wide += static_cast<char16_t>(Le16(&p[i]));
+    const std::string text = Utf16ToUtf8(wide);
+    const bool in_transaction = descriptor != 0 && descriptor == descriptor_ && trancount_ > 0;
+    server_.Record((in_transaction ? "tx batch: " : "batch: ") + text);
+
+    std::vector<std::pair<int32_t, std::string_view>> statements;
+    int32_t line = 0;
+    for (size_t at = 0; at <= text.size();) {
+      size_t end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      ++line;
+      std::string_view s = Trim(std::string_view(text).substr(at, end - at));
+      if (!s.empty() && !s.starts_with("--")) statements.emplace_back(line, s);
+      at = end + 1;
+    }
+    if (statements.empty()) {
+      Done(0);
+      Flush(true);
+      return true;
+    }
+    for (size_t k = 0; k < statements.size(); ++k) {
+      const uint16_t more = k + 1 < statements.size() ? kDoneMore : 0;
+      switch (Statement(statements[k].first, statements[k].second, more)) {
+        case Outcome::kDone:
+          break;
+        case Outcome::kAttention:
+          Done(kDoneAttention);
+          Flush(true);
+          return true;
+        case Outcome::kClosed:
+          return false;
+      }
+    }
+    Flush(true);
+    return true;
+  }
+
+  enum class Outcome { kDone, kAttention, kClosed };
+
+  Outcome Statement(int32_t line, std::string_view s, uint16_t more) {
+    const std::string u = Upper(s);
+    if (u.starts_with("IF @@TRANCOUNT > 0 ")) {
+      bool ok = true;
+      if (trancount_ > 0) ok = End(u.find("COMMIT") != std::string::npos, line);
+      if (u.find("BEGIN TRAN") != std::string::npos) Begin();
+      Done(static_cast<uint16_t>(more | (ok ? 0 : kDoneError)));
+    } else if (u.starts_with("BEGIN TRAN")) {
+      Begin();
+      Done(more);
+    } else if (u.starts_with("COMMIT") || u.starts_with("ROLLBACK")) {
+      const bool ok = End(u.starts_with("COMMIT"), line);
+      Done(static_cast<uint16_t>(more | (ok ? 0 : kDoneError)));
+    } else if (u.starts_with("USE ")) {
+      std::string name(Trim(s.substr(4)));
+      if (name.size() > 1 && name.front() == '[') name = name.substr(1, name.size() - 2);
+      EnvChange(kEnvDatabase, name, database_);
+      database_ = name;
+      Message(kInfo, 0, 5701, "Changed database context to '" + name + "'.", line);
+      Done(more);
+    } else if (u.starts_with("PRINT ")) {
+      Message(kInfo, 0, 0, Quoted(s), line);
+      Done(more);
+    } else if (u.starts_with("RAISERROR")) {
+      const size_t after = s.find('\'', s.find('\'') + 1);
+      const long severity = NumberAfter(s, after == std::string_view::npos ? 0 : after);
+      const bool error = severity > 10;
+      Message(error ? kError : kInfo, static_cast<uint8_t>(severity), 50000, Quoted(s), line);
+      Done(static_cast<uint16_t>(more | (error ? kDoneError : 0)));
+    } else if (u.find("NO_EXISTE") != std::string::npos) {
+      Error(208, "Invalid object name 'no_existe'.", line);
+      Done(static_cast<uint16_t>(more | kDoneError));
+    } else if (u.starts_with("SELECT @@TRANCOUNT")) {
+      Columns(false);
+      Row(trancount_, nullptr);
+      Done(static_cast<uint16_t>(more | kDoneCount), 1);
+    } else if (u.starts_with("EXEC TDS_ROWS")) {
+      const long rows = NumberAfter(s);
+      Columns(true);
+      for (long i = 1; i <= rows; ++i) {
+        const std::string name = "fila " + std::to_string(i) + " ñandú";
+        Row(static_cast<int32_t>(i), &name);
+      }
+      if (u.starts_with("EXEC TDS_ROWS_ERROR")) {
+        Error(8134, "Divide by zero error encountered.", line);
+        Done(static_cast<uint16_t>(more | kDoneError | kDoneCount), static_cast<uint64_t>(rows));
+      } else {
+        Done(static_cast<uint16_t>(more | kDoneCount), static_cast<uint64_t>(rows));
+      }
+    } else if (u.starts_with("EXEC TDS_DONE_ERROR")) {
+      Done(static_cast<uint16_t>(more | kDoneError));
+    } else if (u.starts_with("WAITFOR DELAY") || u.starts_with("EXEC TDS_DEAF")) {
+      const bool deaf = u.starts_with("EXEC TDS_DEAF");
+      double seconds = static_cast<double>(NumberAfter(s));
+      if (!deaf) {
+        const std::string t = Quoted(s);  // hh:mm:ss
+        seconds = 3600.0 * NumberAfter(t) + 60.0 * NumberAfter(t, 3) + NumberAfter(t, 6);
+      }
+      if (!out_.empty()) Flush(false);
+      switch (WaitForAttention(seconds, deaf)) {
+        case Wait::kAttention:
+          return Outcome::kAttention;
+        case Wait::kClosed:
+          return Outcome::kClosed;
+        case Wait::kElapsed:
+          break;
+      }
+      Done(more);
+    } else if (u.starts_with("EXEC TDS_CLOSE")) {
+      if (!out_.empty()) Flush(false);
+      return Outcome::kClosed;
+    } else if (u.starts_with("INSERT") || u.starts_with("UPDATE") || u.starts_with("DELETE")) {
+      Done(static_cast<uint16_t>(more | kDoneCount), 1);
+    } else {
+      Done(more);
+    }
+    return Outcome::kDone;
+  }
+
+  TdsTestServer& server_;
+  SocketHandle socket_;
+  std::vector<uint8_t> in_;
+  std::vector<uint8_t> out_;
+  uint8_t packet_id_ = 1;
+  uint32_t version_ = 0x74000004;
+  size_t packet_size_ = 4096;
+  std::string database_ = "master";
+  int32_t trancount_ = 0;
+  uint64_t descriptor_ = 0;
+  uint64_t server_descriptors_ = 0;
+};
+
+TdsTestServer::TdsTestServer(uint32_t packet_size) : packet_size_(packet_size) {
+  listener_ = ListenOnLoopback(&port_);
+  if (listener_ == kNoSocket) return;
+  acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+TdsTestServer::~TdsTestServer() {
+  stopping_ = true;
+  if (acceptor_.joinable()) acceptor_.join();
+  std::vector<std::thread> sessions;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sessions.swap(sessions_);
+  }
+  for (std::thread& t : sessions) t.join();
+  CloseSocket(listener_);
+}
+
+void TdsTestServer::AcceptLoop() {
+  while (!stopping_) {
+    if (WaitReadable(listener_, 100) != 1) continue;
+    const SocketHandle socket = AcceptConnection(listener_);
+    if (socket == kNoSocket) continue;
+    std::lock_guard<std::mutex> lock(mutex_);
+    sessions_.emplace_back([this, socket] { Session(*this, socket).Run(); });
+  }
+}
+
+std::string TdsTestServer::ConnectionString(const std::string& database, const std::string& version,
+                                            const std::string& password) const {
+  return "Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(port_) +
+         ";TDS_Version=" + version + ";UID=sa;Database=" + database + ";PWD=" + password;
+}
+
+void TdsTestServer::Record(std::string entry) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  journal_.push_back(std::move(entry));
+}
+
+void TdsTestServer::RecordLogin(TdsLogin login) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  logins_.push_back(std::move(login));
+}
+
+std::vector<std::string> TdsTestServer::Journal() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return journal_;
+}
+
+std::vector<TdsLogin> TdsTestServer::Logins() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return logins_;
+}
+
+std::vector<std::string> TdsTestServer::Batches() const {
+  std::vector<std::string> batches;
+  for (const std::string& entry : Journal()) {
+    const size_t colon = entry.find("batch: ");
+    if (colon != std::string::npos) batches.push_back(entry.substr(colon + 7));
+  }
+  return batches;
+}
+
+void TdsTestServer::ClearJournal() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  journal_.clear();
+  logins_.clear();
+}
+
+}  // namespace corvalen::testing
