@@ -1,17 +1,17 @@
 #include "update/script_check.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform/ansi_file.h"
 #include "platform/ansi_file_decoder.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
+#include "update/script_reader.h"
 #include "update/tsql_reader.h"
 
 namespace corvalen {
@@ -175,6 +175,8 @@ class Judge {
   }
 
   void CollectComments(std::vector<std::pair<size_t, size_t>>* comments) { comments_ = comments; }
+  // The rest of the call is a routine's body: its statements run later.
+  bool Skim() const { return routine_; }
 
  private:
   enum class Mode {
@@ -663,6 +665,7 @@ struct FirstToken {
   const char16_t* at = nullptr;
   std::vector<std::pair<size_t, size_t>>* comments = nullptr;
   const char16_t* base = nullptr;
+  bool Skim() const { return false; }
   void Token(const TsqlToken& t) {
     if (at == nullptr && !(t.kind == TsqlToken::kSymbol && t.text[0] == u';')) at = t.text.data();
   }
@@ -751,6 +754,7 @@ template <class A, class B>
 struct Both {
   A& a;
   B& b;
+  bool Skim() const { return a.Skim(); }
   void Token(const TsqlToken& t) {
     a.Token(t);
     b.Token(t);
@@ -790,10 +794,17 @@ class AnsiBytes {
 void JudgeEncoding(std::u16string_view text, std::vector<std::pair<size_t, size_t>> comments,
                    std::vector<Found>* found) {
   static const AnsiBytes ansi;
-  std::sort(comments.begin(), comments.end());
+  if (!std::is_sorted(comments.begin(), comments.end())) std::sort(comments.begin(), comments.end());
   std::optional<size_t> utf8_outside, not_utf8;
   size_t c = 0;
   for (size_t i = 0; i < text.size();) {
+    // Four ASCII code units at a time.
+    uint64_t four = 0;
+    if (text.size() - i >= 4) std::memcpy(&four, text.data() + i, sizeof four);
+    if (text.size() - i >= 4 && (four & 0xFF80FF80FF80FF80u) == 0) {
+      i += 4;
+      continue;
+    }
     if (text[i] < 0x80) {
       ++i;
       continue;
@@ -836,28 +847,6 @@ void JudgeEncoding(std::u16string_view text, std::vector<std::pair<size_t, size_
   }
 }
 
-// The script text for checking: as the run reads it, gathered without the
-// string builder's second copy, so that memory stays near twice the file.
-std::u16string ReadForCheck(const std::u16string& path, std::optional<TextEncoding>* encoding) {
-  std::u16string text;
-  LineInput file(path);
-  try {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(std::filesystem::path(path), error);
-    if (!error) text.reserve(static_cast<size_t>(size) + size / 64 + 64);
-  } catch (const std::exception&) {
-    // A name the library cannot convert: the text grows as it is read.
-  }
-  std::u16string line;
-  while (!file.AtEnd()) {
-    file.ReadLine(&line);
-    text += line;
-    text += u"\r\n";
-  }
-  *encoding = file.encoding();
-  return text;
-}
-
 // Where `piece` starts to hold anything but blanks (its start when nothing).
 size_t FirstNonBlank(std::u16string_view text, std::u16string_view piece) {
   size_t i = 0;
@@ -872,7 +861,7 @@ void Judged(const std::u16string& path, int32_t pieces_per_call, ScriptCheck* ou
             std::vector<Found>* found, std::u16string* text_out) {
   std::optional<TextEncoding> encoding;
   std::u16string& text = *text_out;
-  text = ReadForCheck(path, &encoding);
+  text = ReadScriptTextDirect(path, &encoding);
   const std::vector<std::u16string_view> pieces = CutIntoPieces(text);
   const std::vector<PieceGroup> groups = GroupPieces(pieces, pieces_per_call);
   out->pieces = pieces.size();

@@ -1,12 +1,32 @@
 #include "update/script_lines.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/utf.h"
 #include "update/tsql_reader.h"
 
 namespace corvalen {
 namespace {
+
+// The LFs in [p, end), eight code units at a time with the vector
+// extensions of GCC and Clang.
+size_t CountLf(const char16_t* p, const char16_t* end) {
+  using Lanes = uint16_t __attribute__((vector_size(16)));
+  size_t count = 0;
+  while (end - p >= 8) {
+    // Each lane counts up to 0x7FFF blocks before it is added up.
+    Lanes sum = {};
+    for (int blocks = 0; blocks < 0x7FFF && end - p >= 8; ++blocks, p += 8) {
+      Lanes v;
+      std::memcpy(&v, p, sizeof v);
+      sum -= reinterpret_cast<Lanes>(v == u'\n');
+    }
+    for (int k = 0; k < 8; ++k) count += sum[k];
+  }
+  return count + static_cast<size_t>(std::count(p, end, u'\n'));
+}
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
@@ -18,9 +38,7 @@ int32_t LineCounter::LineAt(size_t position) {
     position_ = 0;
     line_ = 1;
   }
-  line_ += static_cast<int32_t>(
-      std::count(text_.begin() + static_cast<ptrdiff_t>(position_),
-                 text_.begin() + static_cast<ptrdiff_t>(position), u'\n'));
+  line_ += static_cast<int32_t>(CountLf(text_.data() + position_, text_.data() + position));
   position_ = position;
   return line_;
 }

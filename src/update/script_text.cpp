@@ -225,19 +225,23 @@ struct SchemaRuleOrDefault {
   void Comment(const char16_t*, const char16_t*) {}
 };
 
-// Whether the piece must open its batch.
+// Whether the piece must open its batch: CreatesRoutine, or
+// CreatesSchemaRuleOrDefault. Most pieces hold neither CREATE nor ALTER, so
+// that is looked for first, in one pass.
 bool OpensItsBatch(std::u16string_view piece) {
-  return CreatesRoutine(piece) || CreatesSchemaRuleOrDefault(piece);
+  if (!ContainsEither(piece, "CREATE", "ALTER")) return false;
+  return ContainsEither(piece, "PROC", "FUNCTION") || ContainsEither(piece, "TRIGGER", "VIEW") ||
+         CreatesSchemaRuleOrDefault(piece);
 }
 
 }  // namespace
 
 bool CreatesSchemaRuleOrDefault(std::u16string_view piece) {
   // Most pieces hold none of the words: only those are read.
+  if (!ContainsEither(piece, "CREATE", "CREATE")) return false;
   if (!ContainsEither(piece, "SCHEMA", "RULE") && !ContainsEither(piece, "DEFAULT", "DEFAULT")) {
     return false;
   }
-  if (!ContainsEither(piece, "CREATE", "CREATE")) return false;
   TsqlReader reader;
   SchemaRuleOrDefault finder;
   reader.Read(piece, finder);

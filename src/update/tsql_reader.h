@@ -71,7 +71,11 @@ class TsqlReader {
   //   void Token(const TsqlToken&)
   //   void Comment(const char16_t* begin, const char16_t* end)
   // (a comment cut by the part's end is given up to it, and its rest with
-  // the next part). Views point into `part`.
+  // the next part). Views point into `part`. A visitor may also have
+  //   bool Skim() const
+  // and while it answers true its tokens carry only kind, text, line_start
+  // and the word kGo, and do not count for statements and nesting (for the
+  // rest of a batch that is a routine's body).
   template <class Visitor>
   void Read(std::u16string_view part, Visitor& visitor);
 
@@ -87,6 +91,7 @@ class TsqlReader {
   };
   // Statement position and nesting for one token; then hands it over.
   void Classify(const Lexeme& lexeme, TsqlToken* token);
+  void Skimmed(const Lexeme& lexeme, TsqlToken* token);
 
   static constexpr int kMaxFrames = 256;
   enum Frame : uint8_t { kBlock, kTryFrame, kCatchFrame, kCaseFrame };

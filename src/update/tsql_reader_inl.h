@@ -173,9 +173,28 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
         kind = TsqlToken::kSymbol;
         break;
     }
+    if constexpr (requires(const Visitor& v) { v.Skim(); }) {
+      if (visitor.Skim()) {
+        Skimmed({kind, std::u16string_view(start, static_cast<size_t>(p - start))}, &token);
+        visitor.Token(token);
+        continue;
+      }
+    }
     Classify({kind, std::u16string_view(start, static_cast<size_t>(p - start))}, &token);
     visitor.Token(token);
   }
+}
+
+inline void TsqlReader::Skimmed(const Lexeme& lexeme, TsqlToken* t) {
+  t->kind = lexeme.kind;
+  t->text = lexeme.text;
+  t->line_start = line_start_;
+  line_start_ = false;
+  t->statement = false;
+  t->word = lexeme.text.size() == 2 && (lexeme.text[0] | 0x20) == u'g' &&
+                    (lexeme.text[1] | 0x20) == u'o'
+                ? TsqlWord::kGo
+                : TsqlWord::kOther;
 }
 
 }  // namespace corvalen
