@@ -1,6 +1,8 @@
 #include "update/script_check.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -769,24 +771,21 @@ struct Both {
 // units of bytes 0x80 to 0xFF.
 class AnsiBytes {
  public:
-  AnsiBytes() {
+  AnsiBytes() : byte_(std::make_unique<std::array<uint8_t, 0x10000>>()) {
     for (int b = 0x80; b <= 0xFF; ++b) {
       const char byte = static_cast<char>(b);
       char16_t unit = 0;
       size_t read = 0;
       if (DecodeAnsiCodePage(std::string_view(&byte, 1), true, &unit, &read) == 1) {
-        map_.emplace(unit, static_cast<uint8_t>(b));
+        (*byte_)[unit] = static_cast<uint8_t>(b);
       }
     }
   }
   // 0 when no byte past ASCII gives `unit`.
-  uint8_t ByteOf(char16_t unit) const {
-    auto it = map_.find(unit);
-    return it == map_.end() ? 0 : it->second;
-  }
+  uint8_t ByteOf(char16_t unit) const { return (*byte_)[unit]; }
 
  private:
-  std::unordered_map<char16_t, uint8_t> map_;
+  std::unique_ptr<std::array<uint8_t, 0x10000>> byte_;
 };
 
 // UTF-8 read as the ANSI code page: where its multi-byte characters stand
@@ -847,6 +846,19 @@ void JudgeEncoding(std::u16string_view text, std::vector<std::pair<size_t, size_
   }
 }
 
+// Whether every code unit of `text` is ASCII, four at a time.
+bool IsAscii(std::u16string_view text) {
+  size_t i = 0;
+  uint64_t any = 0;
+  for (; text.size() - i >= 4; i += 4) {
+    uint64_t four;
+    std::memcpy(&four, text.data() + i, sizeof four);
+    any |= four;
+  }
+  for (; i < text.size(); ++i) any |= text[i];
+  return (any & 0xFF80FF80FF80FF80u) == 0;
+}
+
 // Where `piece` starts to hold anything but blanks (its start when nothing).
 size_t FirstNonBlank(std::u16string_view text, std::u16string_view piece) {
   size_t i = 0;
@@ -867,9 +879,7 @@ void Judged(const std::u16string& path, int32_t pieces_per_call, ScriptCheck* ou
   out->pieces = pieces.size();
   out->groups = LinesOfGroups(text, pieces, groups);
 
-  const bool past_ascii =
-      encoding == TextEncoding::kAnsiCodePage &&
-      std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x80; });
+  const bool past_ascii = encoding == TextEncoding::kAnsiCodePage && !IsAscii(text);
   std::vector<std::pair<size_t, size_t>> comments;
 
   Judge judge(text, found);

@@ -7,6 +7,7 @@
 #include "platform/ansi_file.h"
 #include "platform/ansi_file_bytes.h"
 #include "text/string_builder.h"
+#include "update/tsql_reader.h"
 
 namespace corvalen {
 
@@ -50,14 +51,13 @@ std::u16string ReadScriptTextDirect(const std::u16string& path,
       if (*p == u'\n') ++p;
     }
     while (p < end) {
-      const std::u16string_view rest(p, static_cast<size_t>(end - p));
-      const size_t cr = rest.find(u'\r');
-      if (cr == std::u16string_view::npos) {
-        text.append(rest);
+      const char16_t* cr = tsql_detail::FindEither(p, end, u'\r', u'\r');
+      if (cr == end) {
+        text.append(p, end);
         return;
       }
-      text.append(rest.substr(0, cr + 1));
-      p += cr + 1;
+      text.append(p, cr + 1);
+      p = cr + 1;
       if (p == end) {
         cr_last = true;
         return;

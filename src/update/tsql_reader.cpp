@@ -31,6 +31,23 @@ const uint8_t kClassOf[128] = {
 #undef O
 };
 
+// Letters, digits, '_', '@', '#', '$': what a word is made of.
+const bool kWordCharOf[128] = {
+#define F false
+#define T true
+    F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F, F,
+    // ' ' ! " # $ % & ' ( ) * + , - . /
+    F, F, F, T, T, F, F, F, F, F, F, F, F, F, F, F,
+    // 0-9 : ; < = > ?
+    T, T, T, T, T, T, T, T, T, T, F, F, F, F, F, F,
+    // @ A-Z [ \ ] ^ _
+    T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, F, F, F, F, T,
+    // ` a-z { | } ~ DEL
+    F, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, T, F, F, F, F, F,
+#undef F
+#undef T
+};
+
 }  // namespace tsql_detail
 
 namespace {

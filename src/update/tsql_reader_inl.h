@@ -2,6 +2,8 @@
 #ifndef CORVALEN_UPDATE_TSQL_READER_INL_H_
 #define CORVALEN_UPDATE_TSQL_READER_INL_H_
 
+#include <cstring>
+
 namespace corvalen {
 namespace tsql_detail {
 
@@ -11,18 +13,36 @@ enum CharClass : uint8_t {
 };
 
 extern const uint8_t kClassOf[128];
+extern const bool kWordCharOf[128];
 
 inline uint8_t ClassOf(char16_t c) { return c < 128 ? kClassOf[c] : uint8_t{kWordChar}; }
 
-inline bool IsWordChar(char16_t c) {
-  const uint8_t k = ClassOf(c);
-  return k == kWordChar || k == kDollarChar || k == kLetterNChar;
+inline bool IsWordChar(char16_t c) { return c >= 128 || kWordCharOf[c]; }
+
+// The first position in [p, end) that holds `a` or `b`, or `end`; eight code
+// units at a time with the vector extensions of GCC and Clang.
+inline const char16_t* FindEither(const char16_t* p, const char16_t* end, char16_t a, char16_t b) {
+  using Lanes = uint16_t __attribute__((vector_size(16)));
+  using LaneMask = int16_t __attribute__((vector_size(16)));
+  while (end - p >= 8) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    const LaneMask m = (v == a) | (v == b);
+    uint64_t w[2];
+    std::memcpy(w, &m, sizeof w);
+    if ((w[0] | w[1]) != 0) break;
+    p += 8;
+  }
+  while (p < end && *p != a && *p != b) ++p;
+  return p;
 }
 
 // After the `/*` or inside a comment `depth` deep: the position past the
 // comment's closing `*/`, or `end` (with `*depth` still open).
 inline const char16_t* BlockCommentEnd(const char16_t* p, const char16_t* end, int32_t* depth) {
   while (p < end) {
+    p = FindEither(p, end, u'*', u'/');
+    if (p == end) break;
     const char16_t c = *p++;
     if (c == u'*') {
       if (p < end && *p == u'/') {
@@ -41,7 +61,7 @@ inline const char16_t* BlockCommentEnd(const char16_t* p, const char16_t* end, i
 // past the closing character, or null when `end` comes first.
 inline const char16_t* QuotedEnd(const char16_t* p, const char16_t* end, char16_t close) {
   for (;;) {
-    while (p < end && *p != close) ++p;
+    p = FindEither(p, end, close, close);
     if (p == end) return nullptr;
     ++p;
     if (p == end || *p != close) return p;
@@ -64,7 +84,7 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
   // What the previous part left open.
   if (in_line_comment_) {
     const char16_t* begin = p;
-    while (p < end && *p != u'\r' && *p != u'\n') ++p;
+    p = FindEither(p, end, u'\r', u'\n');
     if (p > begin) visitor.Comment(begin, p);
     in_line_comment_ = p == end;
   } else if (open_ == TsqlOpen::kBlockComment) {
@@ -95,8 +115,7 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
         continue;
       case kDashChar:
         if (p + 1 < end && p[1] == u'-') {
-          p += 2;
-          while (p < end && *p != u'\r' && *p != u'\n') ++p;
+          p = FindEither(p + 2, end, u'\r', u'\n');
           visitor.Comment(start, p);
           in_line_comment_ = p == end;
           continue;
