@@ -184,7 +184,7 @@ class Judge {
   enum class Mode {
     kNone, kDdl, kDdlDatabase, kDdlFulltext, kDdlTable, kAlterTable, kAlterAdd, kAlterAddList,
     kRollback, kRollbackTran, kBegin, kSave, kSaveTran, kUse, kDeclareName, kDeclareRest, kSet,
-    kSetValue, kBackup, kExec, kExecParen,
+    kSetValue, kBackup, kExec, kExecParen, kDeallocate,
   };
   struct Declared {
     size_t piece;
@@ -289,6 +289,7 @@ class Judge {
       case TsqlWord::kRestore: Refused(verb_at_, u"RESTORE", u"3021"); break;
       case TsqlWord::kReconfigure: Refused(verb_at_, u"RECONFIGURE", u"574"); break;
       case TsqlWord::kExec: case TsqlWord::kExecute: mode_ = Mode::kExec; break;
+      case TsqlWord::kDeallocate: mode_ = Mode::kDeallocate; break;
       case TsqlWord::kReturn:
         if (!Inner() && piece_ < call_last_ && !reported_return_) {
           reported_return_ = true;
@@ -491,7 +492,7 @@ class Judge {
         mode_ = Mode::kDeclareRest;
         declare_paren_ = t.paren;
         if (t.kind == TsqlToken::kVariable) {
-          Declare(t, call_vars_, u"la variable ");
+          Declare(t, call_vars_, u"la variable ", u"134");
           if (!Inner()) {
             KeyOf(t.text, &key_);
             script_vars_.try_emplace(key_, Declared{call_, Pos(t.text.data())});
@@ -499,7 +500,7 @@ class Judge {
           return true;
         }
         if (first_declared_ && IsNamePart(t)) {
-          Declare(t, call_cursors_, u"el cursor ");
+          Declare(t, call_cursors_, u"el cursor ", u"16915");
           return true;
         }
         return false;
@@ -539,6 +540,13 @@ class Judge {
           return true;
         }
         return false;
+      case Mode::kDeallocate:
+        // A cursor given up may be declared again.
+        mode_ = Mode::kNone;
+        if (!IsNamePart(t)) return false;
+        KeyOf(t.text, &key_);
+        call_cursors_.erase(key_);
+        return true;
       case Mode::kExec:
         mode_ = Mode::kNone;
         if (IsSymbol(t, u'(')) {
@@ -568,15 +576,16 @@ class Judge {
   }
 
   void Declare(const TsqlToken& t, std::unordered_map<std::u16string, Declared>& declared,
-               const char16_t* what) {
+               const char16_t* what, const char16_t* msg) {
     if (Inner()) return;
     KeyOf(t.text, &key_);
     const auto [it, inserted] = declared.try_emplace(key_, Declared{piece_, Pos(t.text.data())});
     if (!inserted) {
       Error(Pos(t.text.data()),
             what + std::u16string(t.text) +
-                u" ya se declaró en la línea {línea}, en la misma llamada: SQL Server rechaza la "
-                u"llamada (Msg 134)",
+                u" ya se declaró en la línea {línea}, en la misma llamada: SQL Server lo "
+                u"rechaza (Msg " +
+                msg + u")",
             it->second.at);
       it->second = Declared{piece_, Pos(t.text.data())};
     }
