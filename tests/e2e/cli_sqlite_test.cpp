@@ -6,6 +6,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 
 #include "tests/e2e/cli_runner.h"
 #include "tests/e2e/cli_sqlite_fixture.h"
@@ -181,15 +182,19 @@ TEST_F(CliSqliteTest, CheckReportsCallsAndFindingsWithoutTouchingADatabase) {
 // is refused and the script rolled back, whether the half after the cut is
 // sent alone (it names CREATE PROCEDURE) or the 21-piece limit cuts it.
 TEST_F(CliSqliteTest, ACallEndingInsideACommentFailsTheScriptAndIsRolledBack) {
-  for (const auto& [fixture, line] :
-       {std::pair<std::string, int>{"e2e/catalogos_comentario_rutina.sql", 5},
-        std::pair<std::string, int>{"e2e/catalogos_comentario_21.sql", 43}}) {
+  // Also with every piece sent alone: the 21 pieces before the comment run,
+  // and are rolled back.
+  for (const auto& [fixture, line, extra] :
+       {std::tuple<std::string, int, std::string>{"e2e/catalogos_comentario_rutina.sql", 5, ""},
+        std::tuple<std::string, int, std::string>{"e2e/catalogos_comentario_21.sql", 43, ""},
+        std::tuple<std::string, int, std::string>{"e2e/catalogos_comentario_21.sql", 43,
+                                                  "PiecesPerCall = 1\n"}}) {
     SCOPED_TRACE(fixture);
     ScriptsFolder folder;
     const std::filesystem::path db = folder.NewSqliteDatabase("erp.db");
     folder.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
     folder.CopyFixture(fixture, "CATALOGOS_02.sql");
-    folder.Write("quorvexconfig.ini", "[CATALOGOS]\nProvider=sqlite\nConnection=erp.db\n");
+    folder.Write("quorvexconfig.ini", "[CATALOGOS]\nProvider=sqlite\nConnection=erp.db\n" + extra);
     CliResult r = RunCli({"--scripts", folder.path().string(), "--config",
                           (folder.path() / "quorvexconfig.ini").string()});
     EXPECT_EQ(r.exit_code, 2) << r.err;
@@ -197,6 +202,11 @@ TEST_F(CliSqliteTest, ACallEndingInsideACommentFailsTheScriptAndIsRolledBack) {
                          std::to_string(line) + " del archivo"),
               std::string::npos)
         << r.err;
+    // Two marks per call sent: the view's call, or those of the view and
+    // the 20 inserts one by one.
+    ASSERT_EQ(r.OutLines().size(), 2u) << r.out;
+    EXPECT_EQ(r.OutLines()[1].size(), std::string("CATALOGOS_02.sql").size() +
+                                          std::string("•").size() * (extra.empty() ? 2 : 42));
     // The first script's rows stay, nothing of the second does.
     EXPECT_EQ(SqliteQuery(db, "SELECT count(*) FROM monedas"), "2");
     EXPECT_FALSE(TableExists(db, "v_monedas"));
