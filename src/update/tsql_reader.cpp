@@ -111,12 +111,14 @@ size_t Hash(const char* up, size_t n) {
 // Open addressing over kSlots; a slot holds an index into kKeywords plus one.
 struct KeywordTable {
   std::array<uint8_t, kSlots> slot{};
+  std::array<uint8_t, kSlots> length{};  // of the slot's keyword
   KeywordTable() {
     for (size_t k = 0; k < std::size(kKeywords); ++k) {
       const char* name = kKeywords[k].name;
       size_t h = Hash(name, std::strlen(name));
       while (slot[h] != 0) h = (h + 1) % kSlots;
       slot[h] = static_cast<uint8_t>(k + 1);
+      length[h] = static_cast<uint8_t>(std::strlen(name));
     }
   }
 };
@@ -167,17 +169,19 @@ TsqlWord KeywordOf(std::u16string_view word) {
   const KeywordTable& table = Table();
   for (size_t h = Hash(up, n); table.slot[h] != 0; h = (h + 1) % kSlots) {
     const Keyword& k = kKeywords[table.slot[h] - 1];
-    if (std::strlen(k.name) == n && std::memcmp(k.name, up, n) == 0) return k.word;
+    if (table.length[h] == n && std::memcmp(k.name, up, n) == 0) return k.word;
   }
   return TsqlWord::kOther;
 }
 
-void TsqlReader::Classify(const Lexeme& lexeme, TsqlToken* t) {
-  t->kind = lexeme.kind;
-  t->text = lexeme.text;
+void TsqlReader::Classify(TsqlToken::Kind kind, const char16_t* text, size_t size,
+                          TsqlToken* t) {
+  const std::u16string_view word(text, size);
+  t->kind = kind;
+  t->text = word;
   t->line_start = line_start_;
   line_start_ = false;
-  t->word = lexeme.kind == TsqlToken::kWord ? KeywordOf(lexeme.text) : TsqlWord::kOther;
+  t->word = kind == TsqlToken::kWord ? KeywordOf(word) : TsqlWord::kOther;
   t->statement = false;
   const TsqlWord w = t->word;
   bool starts = expect_statement_;
@@ -216,7 +220,7 @@ void TsqlReader::Classify(const Lexeme& lexeme, TsqlToken* t) {
   t->catches = catches_;
   if (consumed) {
     expect_statement_ = true;
-  } else if (lexeme.kind == TsqlToken::kWord) {
+  } else if (kind == TsqlToken::kWord) {
     if (w != TsqlWord::kOther && w <= TsqlWord::kStatementLast) {
       t->statement = starts || !binding_previous_;
     }
@@ -234,8 +238,8 @@ void TsqlReader::Classify(const Lexeme& lexeme, TsqlToken* t) {
     } else if (w == TsqlWord::kElse) {
       expect_statement_ = true;
     }
-  } else if (lexeme.kind == TsqlToken::kSymbol) {
-    const char16_t c = lexeme.text[0];
+  } else if (kind == TsqlToken::kSymbol) {
+    const char16_t c = text[0];
     if (c == u';') {
       expect_statement_ = true;
     } else if (c == u'(') {

@@ -85,13 +85,10 @@ class TsqlReader {
   const char16_t* opened_at() const { return opened_at_; }
 
  private:
-  struct Lexeme {
-    TsqlToken::Kind kind;
-    std::u16string_view text;
-  };
-  // Statement position and nesting for one token; then hands it over.
-  void Classify(const Lexeme& lexeme, TsqlToken* token);
-  void Skimmed(const Lexeme& lexeme, TsqlToken* token);
+  // Statement position and nesting for the token of `kind` at `text`
+  // (`size` code units). Its parts go in registers, not in a record.
+  void Classify(TsqlToken::Kind kind, const char16_t* text, size_t size, TsqlToken* token);
+  void Skimmed(TsqlToken::Kind kind, const char16_t* text, size_t size, TsqlToken* token);
 
   static constexpr int kMaxFrames = 256;
   enum Frame : uint8_t { kBlock, kTryFrame, kCatchFrame, kCaseFrame };

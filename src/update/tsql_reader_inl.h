@@ -97,7 +97,7 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
     if (close == nullptr) return;
     const TsqlToken::Kind kind = open_ == TsqlOpen::kString ? TsqlToken::kString : TsqlToken::kName;
     open_ = TsqlOpen::kNothing;
-    Classify({kind, std::u16string_view(p, static_cast<size_t>(close - p))}, &token);
+    Classify(kind, p, static_cast<size_t>(close - p), &token);
     visitor.Token(token);
     p = close;
   }
@@ -194,24 +194,25 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
     }
     if constexpr (requires(const Visitor& v) { v.Skim(); }) {
       if (visitor.Skim()) {
-        Skimmed({kind, std::u16string_view(start, static_cast<size_t>(p - start))}, &token);
+        Skimmed(kind, start, static_cast<size_t>(p - start), &token);
         visitor.Token(token);
         continue;
       }
     }
-    Classify({kind, std::u16string_view(start, static_cast<size_t>(p - start))}, &token);
+    Classify(kind, start, static_cast<size_t>(p - start), &token);
     visitor.Token(token);
   }
 }
 
-inline void TsqlReader::Skimmed(const Lexeme& lexeme, TsqlToken* t) {
-  t->kind = lexeme.kind;
-  t->text = lexeme.text;
+inline void TsqlReader::Skimmed(TsqlToken::Kind kind, const char16_t* text, size_t size,
+                                TsqlToken* t) {
+  const std::u16string_view word(text, size);
+  t->kind = kind;
+  t->text = word;
   t->line_start = line_start_;
   line_start_ = false;
   t->statement = false;
-  t->word = lexeme.text.size() == 2 && (lexeme.text[0] | 0x20) == u'g' &&
-                    (lexeme.text[1] | 0x20) == u'o'
+  t->word = size == 2 && (text[0] | 0x20) == u'g' && (text[1] | 0x20) == u'o'
                 ? TsqlWord::kGo
                 : TsqlWord::kOther;
 }
