@@ -92,6 +92,56 @@ void WriteScript(const fs::path& path, int64_t megabytes, const std::string& sep
   out << buffer;
 }
 
+// A script shaped like real update scripts, of about `megabytes` MiB, in
+// Windows-1252: stored procedures with long bodies (blocks, TRY/CATCH, CASE,
+// variables, comments, N'...' strings with accents), table changes followed
+// by updates, and data pieces; a GO line every few lines.
+void WriteRealisticScript(const fs::path& path, int64_t megabytes) {
+  const int64_t target = megabytes << 20;
+  std::ofstream out(path, std::ios::binary);
+  std::string b;
+  int64_t written = 0;
+  for (int64_t n = 0; written < target; ++n) {
+    const std::string id = std::to_string(n);
+    switch (n % 4) {
+      case 0:
+        b += "/* Procedimiento de cierre " + id + "\r\n   Autor: Jos\xe9 Pe\xf1" "a\r\n"
+             "   Cambios: versi\xf3n inicial */\r\n"
+             "CREATE PROCEDURE dbo.cerrar_periodo_" + id + " @desde date, @hasta date AS\r\n"
+             "BEGIN\r\n  SET NOCOUNT ON;\r\n  DECLARE @total money = 0, @filas int;\r\n"
+             "  BEGIN TRY\r\n    BEGIN TRAN;\r\n";
+        for (int k = 0; k < 12; ++k) {
+          b += "    UPDATE dbo.movimientos SET estado = CASE WHEN importe > 0 THEN 'C' ELSE 'D' "
+               "END, nota = N'Cierre autom\xe1tico ''" + std::to_string(k) + "''' -- revisar\r\n"
+               "     WHERE fecha BETWEEN @desde AND @hasta AND [tipo de cuenta] = " +
+               std::to_string(k) + ";\r\n";
+        }
+        b += "    SELECT @total = SUM(importe), @filas = COUNT(*) FROM dbo.movimientos;\r\n"
+             "    COMMIT;\r\n  END TRY\r\n  BEGIN CATCH\r\n    IF @@TRANCOUNT > 0 ROLLBACK;\r\n"
+             "    THROW;\r\n  END CATCH\r\nEND\r\nGO\r\n";
+        break;
+      case 1:
+        b += "IF COL_LENGTH('dbo.clientes', 'saldo_" + id + "') IS NULL\r\n"
+             "  ALTER TABLE dbo.clientes ADD saldo_" + id + " money NOT NULL DEFAULT 0;\r\nGO\r\n"
+             "UPDATE dbo.clientes SET saldo_" + id + " = 0 WHERE activo = 1; -- inicial\r\nGO\r\n";
+        break;
+      default:
+        for (int k = 0; k < 6; ++k) {
+          b += "INSERT INTO dbo.clientes (id, nombre, ciudad) VALUES (" + id + std::to_string(k) +
+               ", N'Pe\xf1" "alosa Jos\xe9 ''El Se\xf1or''', 'M\xe1laga'); /* alta */\r\n";
+          if (k % 3 == 2) b += "GO\r\n";
+        }
+        break;
+    }
+    if (b.size() > (1 << 20)) {
+      out << b;
+      written += static_cast<int64_t>(b.size());
+      b.clear();
+    }
+  }
+  out << b;
+}
+
 // Scripts are generated once per size and separator and removed at exit.
 const fs::path& Script(int64_t megabytes, const std::string& separator) {
   struct Files {
@@ -109,7 +159,11 @@ const fs::path& Script(int64_t megabytes, const std::string& separator) {
   if (it == files.paths.end()) {
     fs::path path = fs::temp_directory_path() /
                     ("corvalen-bench-" + std::to_string(getpid()) + "-" + key + ".sql");
-    WriteScript(path, megabytes, separator);
+    if (separator == "real") {
+      WriteRealisticScript(path, megabytes);
+    } else {
+      WriteScript(path, megabytes, separator);
+    }
     it = files.paths.emplace(key, path).first;
   }
   return it->second;
@@ -234,19 +288,44 @@ void BM_ReadAndCut(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadAndCut)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// --check on a script: MB/s of the file, and the peak resident memory it
+// adds in proportion to the file's size. {size in MiB, 0 = the script above,
+// 1 = the realistic one}.
 void BM_CheckScript(benchmark::State& state) {
-  const fs::path& path = Script(state.range(0), "GO");
+  const fs::path& path = Script(state.range(0), state.range(1) == 0 ? "GO" : "real");
+  const int64_t file_size = static_cast<int64_t>(fs::file_size(path));
   const std::u16string ruta = Utf8ToUtf16(path.string());
   size_t findings = 0;
+  int64_t peak = 0;
+  CheckScript(ruta);  // first touch of the memory, untimed
   for (auto _ : state) {
+    ResetPeakResident();
+    const int64_t before = PeakResident();
     const ScriptCheck check = CheckScript(ruta);
     findings = check.findings.size();
     benchmark::DoNotOptimize(check.groups.size());
+    peak = std::max(peak, PeakResident() - before);
+  }
+  state.SetBytesProcessed(state.iterations() * file_size);
+  state.counters["findings"] = static_cast<double>(findings);
+  state.counters["peak_per_file"] = static_cast<double>(peak) / static_cast<double>(file_size);
+}
+BENCHMARK(BM_CheckScript)->Args({100, 0})->Args({100, 1})->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The run on the realistic script: reading, cutting, grouping, and the
+// check that no call ends inside a comment or a string.
+void BM_EjecutarRealisticScript(benchmark::State& state) {
+  const fs::path& path = Script(state.range(0), "real");
+  const std::u16string ruta = Utf8ToUtf16(path.string());
+  NullWindow window;
+  for (auto _ : state) {
+    ModMain module(window, nullptr);
+    module.oConexion = std::make_shared<NullConnection>();
+    benchmark::DoNotOptimize(module.EjecutarScript(ruta, 0));
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fs::file_size(path)));
-  state.counters["findings"] = static_cast<double>(findings);
 }
-BENCHMARK(BM_CheckScript)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_EjecutarRealisticScript)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace corvalen

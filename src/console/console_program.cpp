@@ -3,10 +3,15 @@
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
+#include <new>
+#include <optional>
 #include <string>
 
 #include "console/console_window.h"
+#include "db/quorvex_config.h"
 #include "db/qv_main.h"
+#include "platform/file_info.h"
+#include "platform/file_write.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "platform/terminal.h"
@@ -17,6 +22,7 @@
 #include "update/procedure.h"
 #include "update/program_end.h"
 #include "update/script_check.h"
+#include "update/scripts_folder_check.h"
 
 namespace corvalen {
 namespace {
@@ -45,31 +51,78 @@ void PrintCatalogue(const ModMain& module) {
   }
 }
 
-// --check: every script of the catalogue read and cut as the run would,
-// with its calls' lines and its findings. Returns the exit code.
+const char* LevelWord(FindingLevel level) { return level == FindingLevel::kError ? "error" : "nota"; }
+
+// The configuration --check judges calls by: --config, or the default file
+// when it exists. A file that cannot be used is an error of its own, and the
+// check goes on with PiecesPerCall's default.
+std::optional<QuorvexConfig> CheckConfiguration(const ModMain& module, bool* errors) {
+  const std::u16string path = module.ConfigPath();
+  if (!module.ConfigPathOverride && KindOfFile(path) == FileKind::kMissing) return std::nullopt;
+  try {
+    return QuorvexConfig::Load(path);
+  } catch (const NumberedError& e) {
+    std::printf("%s: error: %s\n", Shown(DisplayName(path)).c_str(),
+                Utf16ToUtf8(e.description()).c_str());
+    *errors = true;
+    return std::nullopt;
+  }
+}
+
+// --check: every script of the catalogue read, cut and grouped as the run
+// would, with its calls' lines and its findings; then the folder's. Returns
+// the exit code: kExitFindings when an error was found.
 int CheckCatalogue(const ModMain& module) {
-  int findings = 0;
+  bool errors = false;
+  const std::optional<QuorvexConfig> config = CheckConfiguration(module, &errors);
   for (int32_t i = 1; i <= module.UpperBound(); ++i) {
+    const ScriptSql& entry = module.ListadoSql[static_cast<size_t>(i)];
     const std::u16string path = ScriptPath(module, i);
-    const ScriptCheck check = CheckScript(path);
+    int32_t pieces_per_call = kDefaultPiecesPerCall;
+    if (config) {
+      if (const EntitySection* section = config->Find(entry.Categoria)) {
+        try {
+          pieces_per_call = PiecesPerCallOf(*section);
+        } catch (const NumberedError& e) {
+          std::printf("%s: error: %s\n", Shown(DisplayName(config->path())).c_str(),
+                      Utf16ToUtf8(e.description()).c_str());
+          errors = true;
+        }
+      }
+    }
+    ScriptCheck check;
+    try {
+      check = CheckScript(path, pieces_per_call);
+    } catch (const std::bad_alloc&) {
+      check.findings.push_back({0, FindingLevel::kError, u"no cabe en la memoria disponible"});
+    }
     const size_t pieces = check.pieces > 0 ? check.pieces - 1 : 0;
-    std::printf("%s: %zu %s, %zu %s\n", Shown(module.ListadoSql[static_cast<size_t>(i)].Archivo).c_str(),
-                pieces, pieces == 1 ? "pieza" : "piezas", check.groups.size(),
+    std::printf("%s: %zu %s, %zu %s\n", Shown(entry.Archivo).c_str(), pieces,
+                pieces == 1 ? "pieza" : "piezas", check.groups.size(),
                 check.groups.size() == 1 ? "llamada" : "llamadas");
     for (size_t g = 0; g < check.groups.size(); ++g) {
       std::printf("  llamada %zu: líneas %d-%d\n", g + 1, check.groups[g].first, check.groups[g].last);
     }
     for (const Finding& finding : check.findings) {
       if (finding.line > 0) {
-        std::printf("%s:%d: %s\n", Shown(path).c_str(), finding.line, Shown(finding.text).c_str());
+        std::printf("%s:%d: %s: %s\n", Shown(path).c_str(), finding.line, LevelWord(finding.level),
+                    Shown(finding.text).c_str());
       } else {
-        std::printf("%s: %s\n", Shown(path).c_str(), Shown(finding.text).c_str());
+        std::printf("%s: %s: %s\n", Shown(path).c_str(), LevelWord(finding.level),
+                    Shown(finding.text).c_str());
       }
-      ++findings;
+      errors = errors || finding.level == FindingLevel::kError;
     }
   }
+  for (const FolderFinding& finding : CheckScriptsFolder(module.CarpetaScripts, module.ListadoSql)) {
+    const std::u16string where =
+        finding.name.empty() ? module.CarpetaScripts : module.CarpetaScripts + kPathSeparator + finding.name;
+    std::printf("%s: %s: %s\n", Shown(where).c_str(), LevelWord(finding.level),
+                Shown(finding.text).c_str());
+    errors = errors || finding.level == FindingLevel::kError;
+  }
   std::fflush(stdout);
-  return findings > 0 ? kExitFindings : kExitCompleted;
+  return errors ? kExitFindings : kExitCompleted;
 }
 
 // "Script: <path>, lines A-B (group of pieces i..j)" for a failed script.

@@ -3,6 +3,7 @@
 #ifndef CORVALEN_DB_DATA_ACCESS_H_
 #define CORVALEN_DB_DATA_ACCESS_H_
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,12 +12,19 @@
 
 namespace corvalen {
 
+// The most GO-separated pieces of a script sent in one call, and what an
+// entity's PiecesPerCall is when its configuration leaves it out.
+inline constexpr int32_t kDefaultPiecesPerCall = 21;
+
 // The object that stands for one entity's data connection.
 class DataConnection {
  public:
   virtual ~DataConnection() = default;
   // The entity's connection, already open. Raises NumberedError on failure.
   virtual std::shared_ptr<Connection> GetAssemblyConnection() = 0;
+  // How many pieces of a script the run sends in one call to this entity,
+  // 1 to kDefaultPiecesPerCall.
+  virtual int32_t PiecesPerCall() const { return kDefaultPiecesPerCall; }
 };
 
 // What the update module calls of the component, by these names. Every

@@ -22,8 +22,9 @@
 namespace corvalen {
 namespace {
 
-constexpr std::array<const char16_t*, 6> kKnownKeys = {
-    kKeyTag, kKeyProvider, kKeyConnection, kKeyLoginTimeout, kKeyBusyTimeout, kKeyCommandTimeout};
+constexpr std::array<const char16_t*, 7> kKnownKeys = {
+    kKeyTag,         kKeyProvider,       kKeyConnection,   kKeyLoginTimeout,
+    kKeyBusyTimeout, kKeyCommandTimeout, kKeyPiecesPerCall};
 
 bool IsNameStart(char16_t c) {
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';

@@ -1,6 +1,6 @@
 // The data-access component's configuration file, quorvexconfig.ini: one
 // section per entity, keys Tag, Provider, Connection, LoginTimeout,
-// BusyTimeout and CommandTimeout; lines starting with ';' or '#' are
+// BusyTimeout, CommandTimeout and PiecesPerCall; lines starting with ';' or '#' are
 // comments; ${NAME} in a value stands for the environment variable NAME.
 // Lines, and so values, may be of any length.
 #ifndef CORVALEN_DB_QUORVEX_CONFIG_H_
@@ -21,6 +21,7 @@ inline constexpr char16_t kKeyConnection[] = u"Connection";
 inline constexpr char16_t kKeyLoginTimeout[] = u"LoginTimeout";
 inline constexpr char16_t kKeyBusyTimeout[] = u"BusyTimeout";
 inline constexpr char16_t kKeyCommandTimeout[] = u"CommandTimeout";
+inline constexpr char16_t kKeyPiecesPerCall[] = u"PiecesPerCall";
 
 // One entity's section: its name as written (blanks trimmed) and its values
 // as written, variables not yet replaced, keyed by the names above.

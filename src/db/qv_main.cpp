@@ -24,6 +24,7 @@ struct EntitySettings {
   int32_t login_timeout_seconds = kDefaultLoginTimeoutSeconds;
   int32_t busy_timeout_seconds = kDefaultBusyTimeoutSeconds;
   int32_t command_timeout_seconds = kDefaultCommandTimeoutSeconds;
+  int32_t pieces_per_call = kDefaultPiecesPerCall;
   // What no message may show (see QVMain).
   std::vector<std::u16string> secrets;
 };
@@ -41,6 +42,8 @@ struct EntitySettings {
 class QVDataConnection : public DataConnection {
  public:
   explicit QVDataConnection(EntitySettings settings) : settings_(std::move(settings)) {}
+
+  int32_t PiecesPerCall() const override { return settings_.pieces_per_call; }
 
   std::shared_ptr<Connection> GetAssemblyConnection() override {
     try {
@@ -125,6 +128,24 @@ std::vector<std::u16string> ConnectionSecrets(const std::u16string& connection,
 
 }  // namespace
 
+int32_t PiecesPerCallOf(const EntitySection& section) {
+  const std::u16string* raw = section.Get(kKeyPiecesPerCall);
+  if (raw == nullptr) return kDefaultPiecesPerCall;
+  const std::u16string text =
+      TrimBlanks(ExpandVariables(*raw, kKeyPiecesPerCall, section.name, nullptr));
+  int32_t value = 0;
+  bool ok = !text.empty() && text.size() <= 2;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') ok = false;
+    if (ok) value = value * 10 + (c - u'0');
+  }
+  if (!ok || value < 1 || value > kDefaultPiecesPerCall) {
+    Fail(u"El valor de PiecesPerCall de la entidad \"" + section.name +
+         u"\" no es un número de piezas entre 1 y " + ToDecimal(kDefaultPiecesPerCall) + u".");
+  }
+  return value;
+}
+
 void QVMain::setParametersPath(const std::u16string& path) {
   path_ = path;
   config_.reset();
@@ -186,6 +207,7 @@ std::unique_ptr<DataConnection> QVMain::getDataConnectionByEntity(const std::u16
   settings.busy_timeout_seconds = Seconds(section, kKeyBusyTimeout, kDefaultBusyTimeoutSeconds);
   settings.command_timeout_seconds =
       Seconds(section, kKeyCommandTimeout, kDefaultCommandTimeoutSeconds);
+  settings.pieces_per_call = PiecesPerCallOf(section);
 
   if (settings.provider == Provider::kOdbc) {
     for (auto& s : ConnectionStringSecrets(settings.connection)) {

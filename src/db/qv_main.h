@@ -53,8 +53,8 @@ class QVMain : public DataAccessComponent {
   // The entity's Tag, variables replaced; "SQLSERVER" when the section has
   // none. Raises when nothing is loaded or the entity has no section.
   std::u16string getDataConnectionTAG(const std::u16string& entity) override;
-  // Checks the entity's Provider, Connection and timeouts (LoginTimeout,
-  // BusyTimeout, CommandTimeout) and returns the object whose
+  // Checks the entity's Provider, Connection, timeouts (LoginTimeout,
+  // BusyTimeout, CommandTimeout) and PiecesPerCall, and returns the object whose
   // GetAssemblyConnection opens the connection. Raises NumberedError(5) for
   // an unknown entity or provider, a missing or empty Connection, an
   // undefined variable, a bad timeout, and for a SQLite Connection that is
@@ -69,6 +69,11 @@ class QVMain : public DataAccessComponent {
   std::u16string path_;
   std::optional<QuorvexConfig> config_;
 };
+
+// The entity's PiecesPerCall (kDefaultPiecesPerCall when the section leaves
+// it out). Raises NumberedError(5) for a value that is not a whole number
+// from 1 to kDefaultPiecesPerCall, or an undefined variable in it.
+int32_t PiecesPerCallOf(const EntitySection& section);
 
 // Makes a new QVMain instance on every call.
 ComponentFactory QVMainFactory();

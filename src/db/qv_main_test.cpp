@@ -222,6 +222,16 @@ TEST_F(QVMainTest, CommandTimeoutLimitsEachBatch) {
             u"entre 0 y 86400.");
 }
 
+TEST_F(QVMainTest, PiecesPerCallIsOneToTwentyOneAndTwentyOneWhenLeftOut) {
+  auto qv = Loaded(WriteConfig("[NCM]\nConnection=x\npiecesPerCall = 1\n[CATALOGOS]\nConnection=x\n"
+                               "[PERSONAL]\nConnection=x\nPiecesPerCall=22\n"));
+  EXPECT_EQ(qv->getDataConnectionByEntity(u"NCM")->PiecesPerCall(), 1);
+  EXPECT_EQ(qv->getDataConnectionByEntity(u"CATALOGOS")->PiecesPerCall(), kDefaultPiecesPerCall);
+  EXPECT_EQ(Clean(ErrorOf([&] { qv->getDataConnectionByEntity(u"PERSONAL"); })),
+            u"El valor de PiecesPerCall de la entidad \"PERSONAL\" no es un número de piezas "
+            u"entre 1 y 21.");
+}
+
 TEST_F(QVMainTest, AnOdbcEntityGivesAnOpenConnectionToThePostgresServer) {
   const char* conn = std::getenv("CORVALEN_TEST_PG_CONN");
   if (conn == nullptr || *conn == '\0') GTEST_SKIP() << "CORVALEN_TEST_PG_CONN is not set";

@@ -10,6 +10,7 @@
 #include "platform/utf.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
+#include "update/script_lines.h"
 #include "update/script_reader.h"
 #include "update/script_text.h"
 
@@ -118,7 +119,7 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
         // Where the groups close: after 21 pieces, and around every piece
         // that creates a routine or a view (see GroupPieces).
         proc.At(220);
-        grupos = GroupPieces(piezas);
+        grupos = GroupPieces(piezas, PiezasPorLlamada);
 
         for (const PieceGroup& grupo : grupos) {
           grupo_actual = &grupo;
@@ -132,6 +133,12 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
           // last piece to run.
           if (grupo.after_walk) i = ultima + 1;
           const int32_t first_statement = grupo.after_walk ? 350 : 280;
+          // SQL Server refuses a batch that ends inside a comment or a
+          // string; other databases would run what comes before it.
+          proc.At(first_statement);
+          if (std::u16string why = UnclosedGroupEnd(texto, piezas, grupo); !why.empty()) {
+            throw NumberedError(kErrInvalidArgument, why);
+          }
           send(first_statement);
           proc.At(first_statement + 30);
           sql.clear();

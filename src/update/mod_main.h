@@ -52,6 +52,8 @@ class ModMain {
   // When set, the data-access component reads this configuration file instead
   // of the one under the program-files folder.
   std::optional<std::u16string> ConfigPathOverride;
+  // The current entity's PiecesPerCall: how many pieces go in one call.
+  int32_t PiezasPorLlamada = kDefaultPiecesPerCall;
   // What happened in the run so far (outcomes, the failure), for reports.
   RunRecord run_record;
 

@@ -10,18 +10,28 @@
 namespace corvalen {
 namespace {
 
-ScriptCheck Check(const std::string& name) {
-  return CheckScript(Utf8ToUtf16(std::string(CORVALEN_TEST_DATA) + "/check/" + name));
+ScriptCheck Check(const std::string& name, int32_t pieces_per_call = kMaxPiecesPerCall) {
+  return CheckScript(Utf8ToUtf16(std::string(CORVALEN_TEST_DATA) + "/check/" + name),
+                     pieces_per_call);
 }
 
-// Findings as "line: first two words of the text".
+// Findings as "line: first two words of the text", notes marked "(nota)".
 std::vector<std::string> Lines(const ScriptCheck& check) {
   std::vector<std::string> out;
   for (const Finding& f : check.findings) {
     const std::string text = Utf16ToUtf8(f.text);
-    out.push_back(std::to_string(f.line) + ": " + text.substr(0, text.find(' ', text.find(' ') + 1)));
+    out.push_back(std::to_string(f.line) + ": " + text.substr(0, text.find(' ', text.find(' ') + 1)) +
+                  (f.level == FindingLevel::kNote ? " (nota)" : ""));
   }
   return out;
+}
+
+// The finding at `line` whose text holds `part`, for messages that name lines.
+bool Says(const ScriptCheck& check, int32_t line, const std::string& part) {
+  for (const Finding& f : check.findings) {
+    if (f.line == line && Utf16ToUtf8(f.text).find(part) != std::string::npos) return true;
+  }
+  return false;
 }
 
 std::vector<std::string> Ranges(const ScriptCheck& check) {
@@ -33,20 +43,59 @@ std::vector<std::string> Ranges(const ScriptCheck& check) {
 TEST(ScriptCheckTest, EveryTrapIsFoundOnItsLineAndNothingInCommentsOrStrings) {
   const ScriptCheck check = Check("trampas.sql");
   EXPECT_EQ(check.pieces, 5u);
-  EXPECT_EQ(Ranges(check), (std::vector<std::string>{"1-10"}));
+  // CREATE SCHEMA opens its own call; BEGIN TRAN ... COMMIT nests harmlessly.
+  EXPECT_EQ(Ranges(check), (std::vector<std::string>{"1-2", "4-4", "6-10"}));
+  EXPECT_EQ(Lines(check), (std::vector<std::string>{"7: la línea", "8: GO con", "12: texto después"}));
+  EXPECT_NE(Utf16ToUtf8(check.findings[0].text).find("\"GOTO\""), std::string::npos);
+}
+
+TEST(ScriptCheckTest, TransactionsAsSqlServerTakesThem) {
+  const ScriptCheck check = Check("transacciones.sql");
+  // Nothing for the balanced pair, the routine's body, WITH ROLLBACK, the
+  // words in texts and comments, or the rollback to a savepoint.
   EXPECT_EQ(Lines(check), (std::vector<std::string>{
-                              "4: CREATE SCHEMA",
-                              "7: la línea",
-                              "8: GO con",
-                              "9: BEGIN TRAN",
-                              "10: COMMIT termina",
-                              "12: texto después",
-                          }));
-  EXPECT_NE(Utf16ToUtf8(check.findings[1].text).find("\"GOTO\""), std::string::npos);
+                              "6: ALTER DATABASE", "30: ROLLBACK deshace", "32: COMMIT confirma",
+                              "34: dentro de", "36: CREATE TABLE", "39: BACKUP no"}));
+  EXPECT_TRUE(Says(check, 34, "CREATE FULLTEXT CATALOG no se admite"));
+  EXPECT_TRUE(Says(check, 36, "(Msg 12331)"));
+}
+
+TEST(ScriptCheckTest, PiecesThatShareACall) {
+  const ScriptCheck check = Check("llamadas.sql");
+  EXPECT_EQ(Lines(check), (std::vector<std::string>{
+                              "3: la variable", "9: la columna", "11: la variable (nota)",
+                              "13: RETURN termina", "17: CREATE DATABASE", "19: USE Archivo",
+                              "19: USE cambia (nota)", "22: CREATE SCHEMA", "24: la variable"}));
+  EXPECT_TRUE(Says(check, 3, "ya se declaró en la línea 1"));
+  EXPECT_TRUE(Says(check, 9, "se agrega a clientes en la línea 7"));
+  EXPECT_TRUE(Says(check, 13, "(desde la línea 15)"));
+  EXPECT_TRUE(Says(check, 19, "(línea 17)"));
+  // A call of its own per piece: each batch stands alone, as SQL Server's
+  // tools send them, and what only sharing a call allowed is an error.
+  const ScriptCheck alone = Check("llamadas.sql", 1);
+  EXPECT_EQ(Lines(alone), (std::vector<std::string>{
+                              "11: la variable", "17: CREATE DATABASE",
+                              "19: USE cambia (nota)", "22: CREATE SCHEMA", "24: la variable"}));
+}
+
+TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
+  const ScriptCheck check = Check("go_trampas.sql");
+  EXPECT_EQ(Lines(check), (std::vector<std::string>{"3: línea GO (nota)", "6: GO 60:",
+                                                    "8: go;: el (nota)", "10: línea GO"}));
+  EXPECT_TRUE(Says(check, 3, "abierto en la línea 1"));
+  // Where the comment ends a call, the run refuses it.
+  EXPECT_TRUE(Says(Check("go_trampas.sql", 1), 3, "la ejecución la rechaza"));
+  EXPECT_EQ(Lines(Check("sqlcmd.sql")),
+            (std::vector<std::string>{"1: directiva de", "2: variable de",
+                                      "4: SET DATEFORMAT (nota)", "5: SET IMPLICIT_TRANSACTIONS",
+                                      "6: SET NOEXEC", "9: directiva de"}));
 }
 
 TEST(ScriptCheckTest, NoSeparatorAndUtf8WithoutMark) {
   EXPECT_EQ(Lines(Check("sin_go.sql")), (std::vector<std::string>{"1: no hay"}));
+  EXPECT_EQ(Lines(Check("utf8_en_comentario.sql")), std::vector<std::string>{});
+  EXPECT_EQ(Lines(Check("mezcla.sql")), (std::vector<std::string>{"2: el archivo"}));
+  EXPECT_TRUE(Says(Check("mezcla.sql"), 2, "mezcla UTF-8 y Windows-1252 (línea 1)"));
   const ScriptCheck utf8 = Check("utf8_sin_bom.sql");
   EXPECT_EQ(Lines(utf8), (std::vector<std::string>{"2: el archivo"}));
   // Readable and well cut all the same.

@@ -1,9 +1,32 @@
 #include "update/script_lines.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/utf.h"
+#include "update/tsql_reader.h"
 
 namespace corvalen {
 namespace {
+
+// The LFs in [p, end), eight code units at a time with the vector
+// extensions of GCC and Clang.
+size_t CountLf(const char16_t* p, const char16_t* end) {
+  using Lanes = uint16_t __attribute__((vector_size(16)));
+  size_t count = 0;
+  while (end - p >= 8) {
+    // Each lane counts up to 0x7FFF blocks before it is added up.
+    Lanes sum = {};
+    for (int blocks = 0; blocks < 0x7FFF && end - p >= 8; ++blocks, p += 8) {
+      Lanes v;
+      std::memcpy(&v, p, sizeof v);
+      sum -= reinterpret_cast<Lanes>(v == u'\n');
+    }
+    for (int k = 0; k < 8; ++k) count += sum[k];
+  }
+  return count + static_cast<size_t>(std::count(p, end, u'\n'));
+}
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
@@ -15,9 +38,7 @@ int32_t LineCounter::LineAt(size_t position) {
     position_ = 0;
     line_ = 1;
   }
-  line_ += static_cast<int32_t>(
-      std::count(text_.begin() + static_cast<ptrdiff_t>(position_),
-                 text_.begin() + static_cast<ptrdiff_t>(position), u'\n'));
+  line_ += static_cast<int32_t>(CountLf(text_.data() + position_, text_.data() + position));
   position_ = position;
   return line_;
 }
@@ -47,6 +68,57 @@ std::vector<GroupLines> LinesOfGroups(std::u16string_view text,
     out.push_back(g);
   }
   return out;
+}
+
+namespace {
+
+// Only where comments and strings open and close matters here.
+struct NoVisitor {
+  bool Skim() const { return true; }
+  void Token(const TsqlToken&) {}
+  void Comment(const char16_t*, const char16_t*) {}
+};
+
+}  // namespace
+
+std::u16string UnclosedGroupEnd(std::u16string_view text,
+                                const std::vector<std::u16string_view>& pieces,
+                                const PieceGroup& group) {
+  TsqlReader reader;
+  NoVisitor none;
+  for (size_t k = group.first; k <= group.last; ++k) {
+    reader.Read(pieces[k], none);
+    reader.Read(u"\r\n", none);
+  }
+  const char16_t* what = nullptr;
+  const char16_t* msg = nullptr;
+  switch (reader.open()) {
+    case TsqlOpen::kNothing:
+      return std::u16string();
+    case TsqlOpen::kBlockComment:
+      what = u"un comentario /*";
+      msg = u"113";
+      break;
+    case TsqlOpen::kString:
+      what = u"un texto entre comillas";
+      msg = u"105";
+      break;
+    case TsqlOpen::kBracketName:
+      what = u"un nombre entre corchetes";
+      msg = u"105";
+      break;
+    case TsqlOpen::kQuotedName:
+      what = u"un nombre entre comillas dobles";
+      msg = u"105";
+      break;
+  }
+  // "renglón", not "línea": the failure's record reads "línea N" in a
+  // message as a line of the call's text.
+  const size_t opened = static_cast<size_t>(reader.opened_at() - text.data());
+  return u"El lote termina dentro de " + std::u16string(what) + u" abierto en el rengl\u00F3n " +
+         ToDecimal(LineCounter(text).LineAt(opened)) +
+         u" del archivo: SQL Server rechaza un lote as\u00ED (Msg " + msg +
+         u") y no se env\u00EDa.";
 }
 
 }  // namespace corvalen

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/wide_string.h"
+#include "update/tsql_reader.h"
 
 namespace corvalen {
 namespace {
@@ -208,24 +209,67 @@ bool CreatesRoutine(std::u16string_view piece) {
          ContainsEither(piece, "CREATE", "ALTER");
 }
 
-std::vector<PieceGroup> GroupPieces(const std::vector<std::u16string_view>& pieces) {
+namespace {
+
+// Finds CREATE followed by SCHEMA, RULE or DEFAULT where a statement starts.
+struct SchemaRuleOrDefault {
+  bool after_create = false;
+  bool found = false;
+  void Token(const TsqlToken& t) {
+    if (after_create && (t.word == TsqlWord::kSchema || t.word == TsqlWord::kRule ||
+                         t.word == TsqlWord::kDefault)) {
+      found = true;
+    }
+    after_create = t.statement && t.word == TsqlWord::kCreate;
+  }
+  void Comment(const char16_t*, const char16_t*) {}
+};
+
+// Whether the piece must open its batch: CreatesRoutine, or
+// CreatesSchemaRuleOrDefault. Most pieces hold neither CREATE nor ALTER, so
+// that is looked for first, in one pass.
+bool OpensItsBatch(std::u16string_view piece) {
+  if (!ContainsEither(piece, "CREATE", "ALTER")) return false;
+  return ContainsEither(piece, "PROC", "FUNCTION") || ContainsEither(piece, "TRIGGER", "VIEW") ||
+         CreatesSchemaRuleOrDefault(piece);
+}
+
+}  // namespace
+
+bool CreatesSchemaRuleOrDefault(std::u16string_view piece) {
+  // Most pieces hold none of the words: only those are read.
+  if (!ContainsEither(piece, "CREATE", "CREATE")) return false;
+  if (!ContainsEither(piece, "SCHEMA", "RULE") && !ContainsEither(piece, "DEFAULT", "DEFAULT")) {
+    return false;
+  }
+  TsqlReader reader;
+  SchemaRuleOrDefault finder;
+  reader.Read(piece, finder);
+  return finder.found;
+}
+
+std::vector<PieceGroup> GroupPieces(const std::vector<std::u16string_view>& pieces,
+                                    int32_t pieces_per_call) {
   // A group is closed as soon as it holds more pieces than this.
-  constexpr int kGroupLimit = 20;
+  const int32_t group_limit =
+      (pieces_per_call < 1 || pieces_per_call > kMaxPiecesPerCall ? kMaxPiecesPerCall
+                                                                   : pieces_per_call) -
+      1;
   std::vector<PieceGroup> groups;
   if (pieces.size() < 2) return groups;
   const size_t last_to_run = pieces.size() - 2;
-  int counter = 0;
+  int32_t counter = 0;
   size_t first = 0;
-  bool routine = CreatesRoutine(pieces[0]);
+  bool routine = OpensItsBatch(pieces[0]);
   for (size_t i = 0; i <= last_to_run; ++i) {
     const bool this_is_routine = routine;
     // Look-ahead: a routine next closes the group in front of it.
-    routine = i + 1 <= last_to_run && CreatesRoutine(pieces[i + 1]);
-    if (routine) counter = kGroupLimit;
+    routine = i + 1 <= last_to_run && OpensItsBatch(pieces[i + 1]);
+    if (routine) counter = group_limit;
     ++counter;
     // ... and a routine closes its own group right after itself.
-    if (this_is_routine) counter = kGroupLimit + 1;
-    if (counter > kGroupLimit) {
+    if (this_is_routine) counter = group_limit + 1;
+    if (counter > group_limit) {
       groups.push_back({first, i, false});
       first = i + 1;
       counter = 0;

@@ -4,9 +4,12 @@
 #ifndef CORVALEN_UPDATE_SCRIPT_TEXT_H_
 #define CORVALEN_UPDATE_SCRIPT_TEXT_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "db/data_access.h"
 
 namespace corvalen {
 
@@ -44,6 +47,14 @@ bool CreatesRoutine(std::u16string_view piece);
 // closer looks skip most pieces.
 bool ContainsEitherWord(std::u16string_view text, std::string_view a, std::string_view b);
 
+// Whether `piece` holds, as a statement (update/tsql_reader.h), CREATE
+// SCHEMA, CREATE RULE or CREATE DEFAULT: SQL Server wants each of them first
+// in its batch, so such a piece is sent in a group of its own too.
+bool CreatesSchemaRuleOrDefault(std::u16string_view piece);
+
+// The most pieces a call holds, and the default of an entity's PiecesPerCall.
+inline constexpr int32_t kMaxPiecesPerCall = kDefaultPiecesPerCall;
+
 // Pieces `first` to `last` (indexes into the pieces), sent in one call.
 struct PieceGroup {
   size_t first;
@@ -55,10 +66,12 @@ struct PieceGroup {
 };
 
 // The calls a script's pieces are sent in. Every piece but the final one
-// runs (with one piece or none nothing runs). A group closes after 21 pieces,
-// in front of a piece that CreatesRoutine recognises and right after it;
-// whatever is left at the end is the last group.
-std::vector<PieceGroup> GroupPieces(const std::vector<std::u16string_view>& pieces);
+// runs (with one piece or none nothing runs). A group closes after
+// `pieces_per_call` pieces (1 to kMaxPiecesPerCall), in front of a piece that
+// CreatesRoutine or CreatesSchemaRuleOrDefault recognises and right after
+// it; whatever is left at the end is the last group.
+std::vector<PieceGroup> GroupPieces(const std::vector<std::u16string_view>& pieces,
+                                    int32_t pieces_per_call = kMaxPiecesPerCall);
 
 }  // namespace corvalen
 

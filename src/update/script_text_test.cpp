@@ -211,13 +211,20 @@ TEST(ScriptTextTest, LookAheadEqualsUpperCaseAndSearch) {
 
 // Pieces named by kind: 'r' a routine, 'o' an ordinary piece; the final
 // piece never runs. Returns the groups as "first-last" strings.
-std::vector<std::string> Groups(const std::string& kinds) {
+// 's' a piece creating a schema, rule or default, 'd' one that only names
+// those words.
+std::vector<std::string> Groups(const std::string& kinds, int32_t pieces_per_call = 21) {
   std::vector<std::u16string> texts;
-  for (char k : kinds) texts.push_back(k == 'r' ? u"\r\nCREATE VIEW v AS SELECT 1" : u"\r\nSELECT 1");
+  for (char k : kinds) {
+    texts.push_back(k == 'r'   ? u"\r\nCREATE VIEW v AS SELECT 1"
+                    : k == 's' ? u"\r\n-- rules\r\ncreate rule r as @v > 0"
+                    : k == 'd' ? u"\r\nCREATE TABLE t (a int DEFAULT 0) -- CREATE SCHEMA"
+                               : u"\r\nSELECT 1");
+  }
   texts.push_back(u"\r\n");
   std::vector<std::u16string_view> pieces(texts.begin(), texts.end());
   std::vector<std::string> out;
-  for (const PieceGroup& g : GroupPieces(pieces)) {
+  for (const PieceGroup& g : GroupPieces(pieces, pieces_per_call)) {
     out.push_back(std::to_string(g.first) + "-" + std::to_string(g.last) + (g.after_walk ? "*" : ""));
   }
   return out;
@@ -234,6 +241,11 @@ TEST(ScriptTextTest, ARoutineIsSentInAGroupOfItsOwn) {
   // 21 pieces per ordinary group, counted afresh after a routine.
   EXPECT_EQ(Groups(std::string(25, 'o')), (V{"0-20", "21-24*"}));
   EXPECT_EQ(Groups("r" + std::string(22, 'o')), (V{"0-0", "1-21", "22-22*"}));
+  // Schemas, rules and defaults open their batch too; words alone do not.
+  EXPECT_EQ(Groups("osodo"), (V{"0-0", "1-1", "2-4*"}));
+  // PiecesPerCall.
+  EXPECT_EQ(Groups("ooo", 1), (V{"0-0", "1-1", "2-2"}));
+  EXPECT_EQ(Groups("ooooo", 2), (V{"0-1", "2-3", "4-4*"}));
 }
 
 }  // namespace

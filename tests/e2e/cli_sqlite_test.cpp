@@ -1,10 +1,12 @@
 // The console program end to end on real SQLite databases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 
 #include "tests/e2e/cli_runner.h"
 #include "tests/e2e/cli_sqlite_fixture.h"
@@ -228,8 +230,75 @@ TEST_F(CliSqliteTest, CheckReportsCallsAndFindingsWithoutTouchingADatabase) {
   CliResult findings = RunCli({"--check", "--scripts", folder_.path().string()});
   EXPECT_EQ(findings.exit_code, 5);
   EXPECT_EQ(findings.OutLines().back(), (folder_.path() / "NCM_01.sql").string() +
-                                            ":1: no hay ningún GO que separe: no se ejecuta nada");
+                                            ":1: error: no hay ningún GO que separe: no se ejecuta nada");
   EXPECT_EQ(RunCli({"--check", "--list"}).exit_code, 64);
+}
+
+// A block comment that a GO line cuts: SQLite would run the half after the
+// cut (here a commented-out DELETE). The call that ends inside the comment
+// is refused and the script rolled back, whether the half after the cut is
+// sent alone (it names CREATE PROCEDURE) or the 21-piece limit cuts it.
+TEST_F(CliSqliteTest, ACallEndingInsideACommentFailsTheScriptAndIsRolledBack) {
+  // Also with every piece sent alone: the 21 pieces before the comment run,
+  // and are rolled back.
+  for (const auto& [fixture, line, extra] :
+       {std::tuple<std::string, int, std::string>{"e2e/catalogos_comentario_rutina.sql", 5, ""},
+        std::tuple<std::string, int, std::string>{"e2e/catalogos_comentario_21.sql", 43, ""},
+        std::tuple<std::string, int, std::string>{"e2e/catalogos_comentario_21.sql", 43,
+                                                  "PiecesPerCall = 1\n"}}) {
+    SCOPED_TRACE(fixture);
+    ScriptsFolder folder;
+    const std::filesystem::path db = folder.NewSqliteDatabase("erp.db");
+    folder.CopyFixture("e2e/catalogos_monedas.sql", "CATALOGOS_01.sql");
+    folder.CopyFixture(fixture, "CATALOGOS_02.sql");
+    folder.Write("quorvexconfig.ini", "[CATALOGOS]\nProvider=sqlite\nConnection=erp.db\n" + extra);
+    CliResult r = RunCli({"--scripts", folder.path().string(), "--config",
+                          (folder.path() / "quorvexconfig.ini").string()});
+    EXPECT_EQ(r.exit_code, 2) << r.err;
+    EXPECT_NE(r.err.find("El lote termina dentro de un comentario /* abierto en el renglón " +
+                         std::to_string(line) + " del archivo"),
+              std::string::npos)
+        << r.err;
+    // Two marks per call sent: the view's call, or those of the view and
+    // the 20 inserts one by one.
+    ASSERT_EQ(r.OutLines().size(), 2u) << r.out;
+    EXPECT_EQ(r.OutLines()[1].size(), std::string("CATALOGOS_02.sql").size() +
+                                          std::string("•").size() * (extra.empty() ? 2 : 42));
+    // The first script's rows stay, nothing of the second does.
+    EXPECT_EQ(SqliteQuery(db, "SELECT count(*) FROM monedas"), "2");
+    EXPECT_FALSE(TableExists(db, "v_monedas"));
+  }
+}
+
+TEST_F(CliSqliteTest, CheckTakesPiecesPerCallFromTheConfigurationAndLooksAtTheFolder) {
+  folder_.CopyFixture("check/comentario_partido.sql", "NCM_01.sql");
+  const std::string ncm = (folder_.path() / "NCM_01.sql").string();
+  // A note alone ends with 0.
+  CliResult note = RunCli({"--check", "--scripts", folder_.path().string()});
+  EXPECT_EQ(note.exit_code, 0) << note.out;
+  EXPECT_EQ(note.OutLines().back().substr(0, ncm.size() + 9), ncm + ":3: nota:");
+  // One piece per call: the first call ends inside the comment.
+  Config("PiecesPerCall = 1\n");
+  const std::string config = (folder_.path() / "quorvexconfig.ini").string();
+  CliResult error = RunCli({"--check", "--scripts", folder_.path().string(), "--config", config});
+  EXPECT_EQ(error.exit_code, 5) << error.out;
+  EXPECT_NE(error.out.find(ncm + ":3: error: línea GO dentro de un comentario /* abierto en la "
+                                 "línea 1: la llamada termina dentro del comentario"),
+            std::string::npos)
+      << error.out;
+  // Files the run will not take, or takes in an order their numbers hide.
+  folder_.Write("CATALOGO_01.sql", "SELECT 1;\r\nGO\r\n");
+  folder_.Write("CATALOGOS_10.sql", "SELECT 1;\r\nGO\r\n");
+  folder_.Write("CATALOGOS_2.sql", "SELECT 1;\r\nGO\r\n");
+  const std::vector<std::string> lines =
+      RunCli({"--check", "--scripts", folder_.path().string()}).OutLines();
+  const auto has = [&](const std::string& start) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+  };
+  EXPECT_TRUE(has((folder_.path() / "CATALOGO_01.sql").string() + ": error: el nombre no empieza"));
+  EXPECT_TRUE(has((folder_.path() / "CATALOGOS_10.sql").string() +
+                  ": error: corre antes que CATALOGOS_2.sql"));
 }
 
 TEST_F(CliSqliteTest, ListPrintsTheCatalogueWithoutTouchingADatabase) {
@@ -256,7 +325,7 @@ TEST_F(CliSqliteTest, AFolderNamedBeyondTheAnsiCodePageArrivesWholeAndIsShownInU
   CliResult r = RunCli({"--check", "--scripts", utf8(dir)});
   EXPECT_EQ(r.exit_code, 5) << r.err;
   EXPECT_EQ(r.OutLines().back(), utf8(dir / "NCM_01.sql") +
-                                     ":1: no hay ningún GO que separe: no se ejecuta nada");
+                                     ":1: error: no hay ningún GO que separe: no se ejecuta nada");
 }
 
 TEST_F(CliSqliteTest, AScriptsFolderThatIsNoFolderIsBadUsage) {

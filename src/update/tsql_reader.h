@@ -1,0 +1,116 @@
+// T-SQL as SQL Server reads one batch, in a single pass: comments (`--` to
+// the line's end, `/* */` nested), string literals ('...' with '' inside,
+// N'...'), quoted names ([...] with ]] inside, "..." with "" inside), words
+// and variables; which keywords stand where a statement starts; and the
+// nesting of BEGIN ... END, BEGIN TRY / CATCH and CASE ... END.
+//
+// It judges and never cuts: the run's cutting at GO lines is done by
+// CutIntoPieces. A batch may be read in parts (the pieces of one call, with
+// the CR LF the run puts between them read as a part of its own): comments,
+// strings and nesting carry over from one part to the next.
+#ifndef CORVALEN_UPDATE_TSQL_READER_H_
+#define CORVALEN_UPDATE_TSQL_READER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace corvalen {
+
+// The keywords the checks look for; every other word is kOther.
+enum class TsqlWord : uint8_t {
+  kOther,
+  // Statement keywords: a statement may start with them.
+  kAlter, kBackup, kBegin, kBreak, kClose, kCommit, kContinue, kCreate, kDbcc, kDeallocate,
+  kDeclare, kDelete, kDeny, kDrop, kElse, kEnd, kExec, kExecute, kFetch, kGoto, kGrant, kIf,
+  kInsert, kMerge, kOpen, kPrint, kRaiserror, kReconfigure, kRestore, kReturn, kRevoke,
+  kRollback, kSave, kSelect, kSet, kThrow, kTruncate, kUpdate, kUse, kWaitfor, kWhile,
+  kStatementLast = kWhile,
+  // Other keywords.
+  kAdd, kAfter, kAudit, kCase, kCatalog, kCatch, kCheck, kConstraint, kConversation, kCursor,
+  kDatabase, kDateFirst, kDateFormat, kDefault, kDialog, kDistributed, kEncryption, kFor,
+  kForeign, kFrom, kFulltext, kFunction, kGo, kImplicitTransactions, kIndex, kInsensitive,
+  kInto, kJoin, kLanguage, kLog, kMemoryOptimized, kNoExec, kOf, kOff, kOn, kOr, kPeriod,
+  kPrimary, kProc, kProcedure, kRule, kSchema, kScoped, kScroll, kTable, kTo, kTran,
+  kTransaction, kTrigger, kTry, kUnique, kView, kWith, kWork, kXactAbort,
+};
+
+// The keyword `word` spells (any letter case), or kOther.
+TsqlWord KeywordOf(std::u16string_view word);
+
+struct TsqlToken {
+  enum Kind : uint8_t {
+    kWord,      // letters, digits, '_', '#', '$', '@@...' and numbers
+    kVariable,  // @name
+    kString,    // '...' or N'...', quotes included
+    kName,      // [...] or "...", brackets or quotes included
+    kSymbol,    // one character
+    kSqlcmdVariable,  // $(name), a sqlcmd variable
+  };
+  Kind kind;
+  TsqlWord word;    // for kWord
+  bool statement;   // a statement keyword where a statement starts
+  bool line_start;  // the first token on its line (blanks may stand before it)
+  int32_t paren;    // open parentheses before it, in the batch
+  int32_t depth;    // open BEGIN/TRY/CATCH/CASE blocks before it
+  int32_t catches;  // of those, CATCH blocks
+  // The token; a string or name that the part's end cuts runs to that end.
+  std::u16string_view text;
+};
+
+// What a batch is inside of at the end of what was read so far.
+enum class TsqlOpen : uint8_t { kNothing, kBlockComment, kString, kBracketName, kQuotedName };
+
+class TsqlReader {
+ public:
+  TsqlReader() = default;
+  TsqlReader(const TsqlReader&) = delete;
+  TsqlReader& operator=(const TsqlReader&) = delete;
+
+  // Reads the next part of the batch. `visitor` receives, in text order,
+  //   void Token(const TsqlToken&)
+  //   void Comment(const char16_t* begin, const char16_t* end)
+  // (a comment cut by the part's end is given up to it, and its rest with
+  // the next part). Views point into `part`. A visitor may also have
+  //   bool Skim() const
+  // and while it answers true its tokens carry only kind, text, line_start
+  // and the word kGo, and do not count for statements and nesting (for the
+  // rest of a batch that is a routine's body).
+  template <class Visitor>
+  void Read(std::u16string_view part, Visitor& visitor);
+
+  // What the batch read so far ends inside of, and where that comment,
+  // string or name opened (in the part that opened it; null for kNothing).
+  TsqlOpen open() const { return open_; }
+  const char16_t* opened_at() const { return opened_at_; }
+
+ private:
+  // Statement position and nesting for the token of `kind` at `text`
+  // (`size` code units). Its parts go in registers, not in a record.
+  void Classify(TsqlToken::Kind kind, const char16_t* text, size_t size, TsqlToken* token);
+  void Skimmed(TsqlToken::Kind kind, const char16_t* text, size_t size, TsqlToken* token);
+
+  static constexpr int kMaxFrames = 256;
+  enum Frame : uint8_t { kBlock, kTryFrame, kCatchFrame, kCaseFrame };
+
+  TsqlOpen open_ = TsqlOpen::kNothing;
+  const char16_t* opened_at_ = nullptr;
+  int32_t comment_depth_ = 0;
+  bool in_line_comment_ = false;
+  bool line_start_ = true;
+  // The statement grammar, as far as the checks need it.
+  bool expect_statement_ = true;
+  bool binding_previous_ = false;  // the previous token ties a keyword to it
+  bool pending_begin_ = false;
+  bool pending_end_ = false;
+  int32_t paren_ = 0;
+  int32_t depth_ = 0;
+  int32_t catches_ = 0;
+  Frame frames_[kMaxFrames] = {};
+};
+
+}  // namespace corvalen
+
+#include "update/tsql_reader_inl.h"
+
+#endif  // CORVALEN_UPDATE_TSQL_READER_H_

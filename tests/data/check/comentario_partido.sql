@@ -1,0 +1,6 @@
+/* Versión anterior, desactivada:
+DELETE FROM precios;
+GO
+*/
+INSERT INTO precios VALUES (1, 10);
+GO

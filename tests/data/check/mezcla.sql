@@ -1,0 +1,3 @@
+INSERT INTO t VALUES ('España');
+INSERT INTO t VALUES ('AÃ±o');
+GO

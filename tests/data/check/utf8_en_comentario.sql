@@ -1,0 +1,3 @@
+-- Revisión de año
+SELECT 1;
+GO
