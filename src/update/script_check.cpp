@@ -134,8 +134,8 @@ class Judge {
       }
     }
     if (last_use_) {
-      Note(*last_use_, u"USE cambia la base de datos de la conexión de la entidad: los scripts "
-                       u"que siguen corren en ella");
+      Note(*last_use_, u"USE cambia la base de datos para el resto del script: lo que sigue no "
+                       u"corre en la base de la entidad");
     }
   }
 
