@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -111,8 +112,14 @@ TEST_F(RunTest, OneEntityThreeScriptsEachInItsOwnTransaction) {
                                          u"NCM_3.sql" + kBullet + kBullet + u" OK."}));
   EXPECT_EQ(window_.status_prg, u"Ejecutando actualización 3 de 3");
   EXPECT_EQ(window_.progress_value, 3);
+  // Each script's end is told before the bar moves past it.
   EXPECT_EQ(window_.EventsStartingWith("progress.value"),
             (std::vector<std::string>{"progress.value 1", "progress.value 2", "progress.value 3"}));
+  const auto ends = window_.EventsStartingWith("script.ended");
+  EXPECT_EQ(ends, (std::vector<std::string>{"script.ended 0", "script.ended 1", "script.ended 2"}));
+  const auto told = std::find(window_.events.begin(), window_.events.end(), "script.ended 1");
+  ASSERT_NE(told, window_.events.end());
+  EXPECT_EQ(*std::next(told), "progress.value 2");
   EXPECT_TRUE(window_.boxes.empty());
   EXPECT_EQ(module_.HuboErrores, kFalse);
 }
