@@ -30,18 +30,17 @@ int main(int argc, char** argv) {
                               QString::fromStdU16String(DisplayName(*report)));
     return kExitUsage;
   }
-  int code = 0;
+  int code = kExitFailure;
   {
     Corvalen window(QVMainFactory());
-    if (window.ended()) {
-      code = window.exit_code().value_or(0);
-    } else {
+    if (!window.ended()) {
       window.show();
-      code = QApplication::exec();
-      // The window's own code: closing the last window also asks the event
-      // loop to quit, with 0, after the window has set the code it warrants.
-      code = window.exit_code().value_or(code);
+      QApplication::exec();
     }
+    // The window's own code: closing the last window also asks the event
+    // loop to quit, with 0, after the window has set the code it warrants.
+    // An event loop left otherwise never counts as success.
+    code = window.exit_code().value_or(kExitFailure);
     if (report) {
       RunReportInfo info{start, std::chrono::system_clock::now(), window.module().ConfigPath(), code};
       try {
