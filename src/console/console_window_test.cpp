@@ -52,9 +52,9 @@ TEST_F(ConsoleWindowTest, PrintsEachLineWhenItsScriptEnds) {
 }
 
 TEST_F(ConsoleWindowTest, MessageBoxesGoToStandardErrorAsTitleAndText) {
-  window_.MessageBox(u"Overflow\r\nin CorvalenSQL.Mod_Main.P at line 10", u"CorvalenSQL v.2.0.16",
+  window_.MessageBox(u"Overflow\r\nin CorvalenSQL.Mod_Main.P at line 10", u"Título",
                      MessageIcon::kExclamation);
-  EXPECT_EQ(Read(err_), "CorvalenSQL v.2.0.16: Overflow\nin CorvalenSQL.Mod_Main.P at line 10\n");
+  EXPECT_EQ(Read(err_), "Título: Overflow\nin CorvalenSQL.Mod_Main.P at line 10\n");
   EXPECT_EQ(Read(out_), "");
 }
 

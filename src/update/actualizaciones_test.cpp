@@ -155,7 +155,7 @@ TEST_F(RunTest, OnlyEntryUnreachableWaitsForEsc) {
             u"Error estableciendo conexion con la entidad HISTORIAL en el archivo HISTORIAL_1.sql "
             u"verifique que tiene acceso a la base de datos o el archivo quorvex se encuentre bien "
             u"configurado. Se omitira las actualizaciones para esta entidad");
-  EXPECT_EQ(window_.boxes[1].title, u"CorvalenSQL v.2.0.16");
+  EXPECT_EQ(window_.boxes[1].title, u"CorvalenSQL v." CORVALEN_VERSION);
   EXPECT_EQ(window_.boxes[1].icon, MessageIcon::kCritical);
   EXPECT_EQ(window_.lines[0], u"HISTORIAL_1.sql ERROR!");
   EXPECT_EQ(window_.status, u"Se han producido errores , pulse [Esc] para salir.");
@@ -251,7 +251,7 @@ TEST_F(RunTest, AFailedStepIsRolledBackAndReportedWithItsStatement) {
   EXPECT_EQ(window_.boxes[0].text,
             u"CommitTrans failed\r\nin CorvalenSQL.Mod_Main.EjecutarActualizaciones at line 190");
   EXPECT_EQ(window_.boxes[0].icon, MessageIcon::kExclamation);
-  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v.2.0.16");
+  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v." CORVALEN_VERSION);
 }
 
 TEST_F(RunTest, AFailedRollbackIsAddedToTheFailureNotPutInItsPlace) {
