@@ -224,9 +224,9 @@ int CorvalenWin32::TextWidth(form::Id id, const std::u16string& text, int* heigh
 void CorvalenWin32::FitLabel(form::Id id, const std::u16string& text) {
   // The designed boxes hold their texts in Tahoma; where another face is
   // put in its place (a wider one under Wine) or a caption is longer, the
-  // box grows to its text: to the right, or both ways when centred, and in
-  // height, within the header frame for the labels it encloses and within
-  // the client area otherwise.
+  // box grows to its text: to the right (and to the left where the room
+  // ends), or both ways when centred, and in height; within the header
+  // frame for the labels it encloses, and within the client area otherwise.
   const form::Control& design = form::Design(id);
   if (design.kind != form::Kind::kLabel || !design.visible) return;
   RECT place = Place(design.place, dpi_);
@@ -245,7 +245,9 @@ void CorvalenWin32::FitLabel(form::Id id, const std::u16string& text) {
       place.right = std::min<LONG>(room.right, place.left + needed);
       place.left = std::max<LONG>(room.left, place.right - needed);
     } else {
+      // Where the room ends first, the box moves left to hold its text.
       place.right = std::min<LONG>(room.right, place.left + needed);
+      place.left = std::max<LONG>(room.left, std::min<LONG>(place.left, place.right - needed));
     }
   }
   if (height > place.bottom - place.top) place.bottom = std::min<LONG>(room.bottom, place.top + height);

@@ -63,8 +63,9 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 if command -v strings >/dev/null; then
   versions=$(strings -el "$exe" | grep -A1 -xE 'FileVersion|ProductVersion' | grep -cxF "$version")
   [ "$versions" = 2 ] || fail "the version resource does not say $version"
-  strings "$exe" | grep -qF "version=\"$version.0\"" || fail "the manifest does not say $version"
-  strings "$exe" | grep -q '<longPathAware[^>]*>true<' || fail "the manifest is not long path aware"
+  texts=$(strings "$exe")
+  grep -qF "version=\"$version.0\"" <<<"$texts" || fail "the manifest does not say $version"
+  grep -q '<longPathAware[^>]*>true<' <<<"$texts" || fail "the manifest is not long path aware"
 fi
 
 # The window's own tests.
