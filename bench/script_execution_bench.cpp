@@ -45,10 +45,8 @@ class NullWindow : public RunWindow {
  public:
   void ListClear() override {}
   void ListAddItem(const std::u16string&) override {}
-  int32_t ListCount() const override { return 1; }
-  std::u16string ListItem(int16_t) const override { return std::u16string(); }
-  void SetListItem(int16_t, const std::u16string&) override {}
   void AppendToListItem(int16_t, std::u16string_view) override {}
+  void ScriptEnded(int16_t) override {}
   void SetListIndex(int16_t) override {}
   void SetStatusPrgCaption(const std::u16string&) override {}
   void SetStatusCaption(const std::u16string&) override {}

@@ -1,6 +1,7 @@
 # corvalen_add_test(NAME name SOURCES a_test.cpp ... LIBS lib ...)
 # Builds one GoogleTest executable and registers its cases with CTest.
-# Test data lives under tests/data; its path reaches the tests as CORVALEN_TEST_DATA.
+# Test data lives under tests/data; its path reaches the tests as CORVALEN_TEST_DATA,
+# and the project's version as CORVALEN_VERSION (a narrow literal, "major.minor.patch").
 
 # What tests share and differs between the systems (tests/fakes).
 add_library(corvalen_test_support STATIC
@@ -25,7 +26,7 @@ function(corvalen_add_test)
   # Shared test helpers live under tests/fakes.
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${T_NAME} PRIVATE
-    CORVALEN_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+    CORVALEN_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data" CORVALEN_VERSION="${PROJECT_VERSION}")
   if(CMAKE_CROSSCOMPILING)
     # A cross-built test runs under an emulator (Wine), whose every start is
     # costly: one test per executable, running all its cases.

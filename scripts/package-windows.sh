@@ -13,7 +13,7 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$(pwd)/cmake/toolchain-mingw-w64.cmake" >/dev/null
 cmake --build build-windows -j "${JOBS:-2}" --target corvalensql corvalensql-cli
 
-version=$(sed -n 's/^project(CorvalenSQL VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(cat build-windows/VERSION)
 name="CorvalenSQL-${version}-win64"
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   int code = 0;
   {
     corvalen::Corvalen window(corvalen::QVMainFactory(), options);
-    window.SetMessageBoxHook([](const corvalen::ShownBox&) { return true; });
+    window.SetMessageBoxHook([](const corvalen::BoxRequest&) { return true; });
     if (window.ended()) return window.exit_code().value_or(0);
     window.show();
     code = QApplication::exec();

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QKeyEvent>
@@ -15,8 +14,6 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <climits>
-#include <cmath>
 #include <utility>
 
 #include "app/corvalen_form.h"
@@ -27,13 +24,6 @@
 
 namespace corvalen {
 namespace {
-
-// How often lines that gained progress marks are shown again: about the
-// screen's rate, and never so often that laying out and painting a long line
-// takes more than a 25th of the run's time.
-constexpr int kListRefreshMs = 16;
-constexpr int kListRefreshCostShare = 25;
-constexpr int kListRefreshMaxMs = 1000;
 
 // The layout is designed at 96 dots per inch.
 constexpr int kDesignDpi = 96;
@@ -90,20 +80,12 @@ QLabel* MakeLabel(QWidget* parent, const form::Control& design) {
   return label;
 }
 
-// A progress value as the bar takes it.
-int ToBar(float value) {
-  if (value >= static_cast<float>(INT_MAX)) return INT_MAX;
-  return static_cast<int>(std::lround(value));
-}
-
 }  // namespace
 
 Corvalen::Corvalen(ComponentFactory crear_componente, CorvalenOptions options)
-    : module_(*this, std::move(crear_componente)),
-      options_(std::move(options)),
-      events_(module_, *this, options_, [](int code) { QCoreApplication::exit(code); }) {
+    : FormWindow(std::move(crear_componente), std::move(options),
+                 [](int code) { QCoreApplication::exit(code); }) {
   setObjectName(QStringLiteral("Corvalen"));
-  if (!options_.config_path.empty()) module_.ConfigPathOverride = options_.config_path;
   BuildControls();
   qApp->installEventFilter(this);
   events_.Load([this] {
@@ -143,16 +125,15 @@ void Corvalen::BuildControls() {
   list_palette.setColor(QPalette::Text, ToQColor(list_design.foreground));
   list1_->setPalette(list_palette);
 
-  text2_ = Place(new QLineEdit(this), Design(Id::kText2));
-  cmd_actualizar_ =
-      Place(new QPushButton(InitialText(Design(Id::kCmdActualizar)), this), Design(Id::kCmdActualizar));
-  text1_ = Place(new QLineEdit(this), Design(Id::kText1));
+  Place(new QLineEdit(this), Design(Id::kText2));
+  Place(new QPushButton(InitialText(Design(Id::kCmdActualizar)), this), Design(Id::kCmdActualizar));
+  Place(new QLineEdit(this), Design(Id::kText1));
 
   lbl_status_ = MakeLabel(this, Design(Id::kLblStatus));
   lbl_status_prg_ = MakeLabel(this, Design(Id::kLblStatusPrg));
   lbl_app_ver_ = MakeLabel(this, Design(Id::kLblAppVer));
-  label2_ = MakeLabel(this, Design(Id::kLabel2));
-  label1_ = MakeLabel(this, Design(Id::kLabel1));
+  MakeLabel(this, Design(Id::kLabel2));
+  MakeLabel(this, Design(Id::kLabel1));
 
   // The header frame: a one-pixel rectangle, drawn beneath the labels.
   const form::Control& frame_design = Design(Id::kShp1);
@@ -175,26 +156,7 @@ void Corvalen::BuildControls() {
 
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setSingleShot(true);
-  refresh_timer_->setInterval(kListRefreshMs);
   connect(refresh_timer_, &QTimer::timeout, this, [this] { RefreshLines(); });
-}
-
-void Corvalen::RefreshLines() {
-  refresh_timer_->stop();
-  if (stale_lines_.empty()) return;
-  QElapsedTimer cost;
-  cost.start();
-  for (int32_t index : stale_lines_) {
-    if (index < list1_->count()) {
-      list1_->item(index)->setText(ToQString(lines_[static_cast<size_t>(index)]));
-    }
-  }
-  stale_lines_.clear();
-  // Painted now, so that what a long line costs to show is known.
-  list1_->viewport()->repaint();
-  const qint64 interval = cost.elapsed() * kListRefreshCostShare;
-  refresh_timer_->setInterval(static_cast<int>(
-      std::clamp<qint64>(interval, kListRefreshMs, kListRefreshMaxMs)));
 }
 
 void Corvalen::FitVersionLabel() {
@@ -245,81 +207,37 @@ bool Corvalen::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-// ---- RunWindow ----
+// ---- The screen on the controls ----
 
-namespace {
+void Corvalen::ShowListCleared() { list1_->clear(); }
 
-void CheckLine(const QListWidget* list, int16_t index) {
-  if (index < 0 || index >= list->count()) throw NumberedError(kErrInvalidPropertyValue);
-}
+void Corvalen::ShowLineAdded(const std::u16string& text) { list1_->addItem(ToQString(text)); }
 
-}  // namespace
-
-void Corvalen::ListClear() {
-  stale_lines_.clear();
-  lines_.clear();
-  list1_->clear();
-}
-
-void Corvalen::ListAddItem(const std::u16string& text) {
-  lines_.push_back(text);
-  list1_->addItem(ToQString(text));
-}
-
-int32_t Corvalen::ListCount() const { return list1_->count(); }
-
-std::u16string Corvalen::ListItem(int16_t index) const {
-  CheckLine(list1_, index);
-  return lines_[static_cast<size_t>(index)];
-}
-
-void Corvalen::SetListItem(int16_t index, const std::u16string& text) {
-  CheckLine(list1_, index);
-  lines_[static_cast<size_t>(index)] = text;
+void Corvalen::ShowLine(int32_t index, const std::u16string& text) {
   list1_->item(index)->setText(ToQString(text));
-  std::erase(stale_lines_, index);
 }
 
-void Corvalen::AppendToListItem(int16_t index, std::u16string_view piece) {
-  CheckLine(list1_, index);
-  lines_[static_cast<size_t>(index)] += piece;
-  if (std::find(stale_lines_.begin(), stale_lines_.end(), index) == stale_lines_.end()) {
-    stale_lines_.push_back(index);
-  }
-  if (!refresh_timer_->isActive()) refresh_timer_->start();
-}
+void Corvalen::PaintLines() { list1_->viewport()->repaint(); }
 
-void Corvalen::SetListIndex(int16_t index) {
-  CheckLine(list1_, index);
-  list1_->setCurrentRow(index);
-}
+void Corvalen::ShowCurrentLine(int32_t index) { list1_->setCurrentRow(index); }
 
-void Corvalen::SetStatusPrgCaption(const std::u16string& text) {
+void Corvalen::ShowStatusPrg(const std::u16string& text) {
   lbl_status_prg_->setText(ToQString(text));
 }
 
-void Corvalen::SetStatusCaption(const std::u16string& text) {
-  RefreshLines();  // the run is over: every line shows its last mark
-  lbl_status_->setText(ToQString(text));
+void Corvalen::ShowStatus(const std::u16string& text) { lbl_status_->setText(ToQString(text)); }
+
+void Corvalen::ShowProgress(int maximum, int value) {
+  prgbar_->setMaximum(maximum);
+  prgbar_->setValue(value);
 }
 
-void Corvalen::SetProgressMax(float maximum) {
-  if (!(maximum >= 1) || std::isinf(maximum)) throw NumberedError(kErrInvalidPropertyValue);
-  progress_max_ = maximum;
-  if (progress_value_ > maximum) progress_value_ = maximum;
-  prgbar_->setMaximum(ToBar(maximum));
-  prgbar_->setValue(ToBar(progress_value_));
-}
+void Corvalen::ScheduleRefresh(int milliseconds) { refresh_timer_->start(milliseconds); }
 
-void Corvalen::SetProgressValue(float value) {
-  if (!(value >= 0 && value <= progress_max_)) throw NumberedError(kErrInvalidPropertyValue);
-  progress_value_ = value;
-  prgbar_->setValue(ToBar(value));
-}
+// ---- What the run needs beyond the screen ----
 
-void Corvalen::MessageBox(const std::u16string& text, const std::u16string& title,
-                          MessageIcon icon) {
-  RefreshLines();
+void Corvalen::ShowMessageBox(const std::u16string& text, const std::u16string& title,
+                              MessageIcon icon) {
   QString shown = ToQString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QMessageBox box(icon == MessageIcon::kCritical ? QMessageBox::Critical : QMessageBox::Warning,
@@ -327,7 +245,6 @@ void Corvalen::MessageBox(const std::u16string& text, const std::u16string& titl
   // Script texts and file names are shown as they are, never as markup.
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::ApplicationModal);
-  if (box_hook_ && box_hook_(ShownBox{text, title, icon, &box})) return;
   box.exec();
 }
 
@@ -337,16 +254,10 @@ void Corvalen::ClipboardSetText(const std::u16string& text) {
   QGuiApplication::clipboard()->setText(ToQString(text));
 }
 
-void Corvalen::DoEvents() {
-  QCoreApplication::processEvents();
-  events_.AfterEvents();
-}
+void Corvalen::ProcessEvents() { QCoreApplication::processEvents(); }
 
-void Corvalen::Pause(int32_t milliseconds) {
-  RefreshLines();
-  if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+void Corvalen::Wait(int32_t milliseconds) {
+  QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
-
-void Corvalen::EndProgram(EndReason reason) { throw ProgramEnded{reason}; }
 
 }  // namespace corvalen

@@ -45,12 +45,6 @@ constexpr UINT kStartRunMessage = WM_APP + 1;
 constexpr UINT_PTR kRefreshTimer = 1;
 // The icon in the program's resources (corvalensql.rc).
 constexpr int kIconResource = 1;
-// How often lines that gained progress marks are shown again: about the
-// screen's rate, and never so often that replacing and painting a long line
-// takes more than a 25th of the run's time.
-constexpr unsigned kListRefreshMs = 16;
-constexpr long long kListRefreshCostShare = 25;
-constexpr unsigned kListRefreshMaxMs = 1000;
 // Room beside the widest line, so that its last character is not on the border.
 constexpr int kListExtentMargin = 6;
 constexpr int kErrCantOpenClipboard = 521;
@@ -60,12 +54,6 @@ const wchar_t* Wide(const std::u16string& text) {
 }
 
 COLORREF ToColorRef(form::Rgb rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }
-
-// A progress value as the bar takes it.
-int ToBar(float value) {
-  if (value >= static_cast<float>(INT_MAX)) return INT_MAX;
-  return static_cast<int>(std::lround(value));
-}
 
 void RegisterWindowClass(HINSTANCE instance) {
   static const bool registered = [instance] {
@@ -115,16 +103,10 @@ RECT Place(const form::TwipRect& twips, int dpi) {
 }  // namespace
 
 CorvalenWin32::CorvalenWin32(ComponentFactory crear_componente, CorvalenOptions options)
-    : module_(*this, std::move(crear_componente)),
-      options_(std::move(options)),
-      events_(module_, *this, options_,
-              [this](int code) {
-                if (refresh_timer_set_) KillTimer(window_, kRefreshTimer);
-                refresh_timer_set_ = false;
-                PostQuitMessage(code);
-              }),
-      refresh_interval_ms_(kListRefreshMs) {
-  if (!options_.config_path.empty()) module_.ConfigPathOverride = options_.config_path;
+    : FormWindow(std::move(crear_componente), std::move(options), [this](int code) {
+        KillTimer(window_, kRefreshTimer);
+        PostQuitMessage(code);
+      }) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   RegisterWindowClass(instance);
   background_ = CreateSolidBrush(ToColorRef(form::kBackground));
@@ -142,10 +124,7 @@ CorvalenWin32::CorvalenWin32(ComponentFactory crear_componente, CorvalenOptions 
   SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   BuildControls();
-  events_.Load([this] {
-    SetText(form::Id::kLblAppVer, VersionLabel());
-    FitVersionLabel();
-  });
+  events_.Load([this] { SetText(form::Id::kLblAppVer, VersionLabel()); });
 }
 
 CorvalenWin32::~CorvalenWin32() {
@@ -217,37 +196,63 @@ void CorvalenWin32::BuildControls() {
     if (control == nullptr) throw NumberedError(kErrOutOfMemory);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(design.lettering)), FALSE);
     controls_[i] = control;
+    FitLabel(static_cast<form::Id>(i), DisplayName(design.text));
   }
   SendMessageW(Control(form::Id::kPrgbar), PBM_SETRANGE32, 0, form::kProgressMaxAtStart);
   SendMessageW(Control(form::Id::kPrgbar), PBM_SETPOS, 0, 0);
 }
 
 void CorvalenWin32::SetText(form::Id id, const std::u16string& text) {
-  SetWindowTextW(Control(id), Wide(DisplayName(text)));
+  const std::u16string shown = DisplayName(text);
+  SetWindowTextW(Control(id), Wide(shown));
+  FitLabel(id, shown);
 }
 
-void CorvalenWin32::FitVersionLabel() {
-  // The designed width holds "V.0.0.0" but not every real version in every
-  // face; the label widens to its text, up to the header frame's line.
-  HWND label = Control(form::Id::kLblAppVer);
-  const int length = GetWindowTextLengthW(label);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  GetWindowTextW(label, text.data(), length + 1);
-  HDC dc = GetDC(label);
-  HGDIOBJ previous = SelectObject(dc, Font(form::Design(form::Id::kLblAppVer).lettering));
+int CorvalenWin32::TextWidth(form::Id id, const std::u16string& text, int* height) {
+  HWND control = Control(id);
+  HDC dc = GetDC(control);
+  HGDIOBJ previous = SelectObject(dc, Font(form::Design(id).lettering));
   SIZE extent{};
-  GetTextExtentPoint32W(dc, text.c_str(), length, &extent);
+  GetTextExtentPoint32W(dc, Wide(text), static_cast<int>(std::min<size_t>(text.size(), INT_MAX)),
+                        &extent);
   SelectObject(dc, previous);
-  ReleaseDC(label, dc);
+  ReleaseDC(control, dc);
+  if (height != nullptr) *height = extent.cy;
+  return extent.cx;
+}
 
-  const RECT place = Place(form::Design(form::Id::kLblAppVer).place, dpi_);
-  const RECT frame = Place(form::Design(form::Id::kShp1).place, dpi_);
-  const int needed = extent.cx + 1;
-  const int limit = frame.right - 1 - place.left;
+void CorvalenWin32::FitLabel(form::Id id, const std::u16string& text) {
+  // The designed boxes hold their texts in Tahoma; where another face is
+  // put in its place (a wider one under Wine) or a caption is longer, the
+  // box grows to its text: to the right (and to the left where the room
+  // ends), or both ways when centred, and in height; within the header
+  // frame for the labels it encloses, and within the client area otherwise.
+  const form::Control& design = form::Design(id);
+  if (design.kind != form::Kind::kLabel || !design.visible) return;
+  RECT place = Place(design.place, dpi_);
+  RECT room{0, 0, form::ToPixels(form::kClientWidth, dpi_),
+            form::ToPixels(form::kClientHeight, dpi_)};
+  RECT frame = Place(form::Design(form::Id::kShp1).place, dpi_);
+  InflateRect(&frame, -1, -1);
+  RECT inside;
+  if (IntersectRect(&inside, &place, &frame) && EqualRect(&inside, &place)) room = frame;
+  int height = 0;
+  const int needed = TextWidth(id, text, &height) + 1;
   if (needed > place.right - place.left) {
-    SetWindowPos(label, nullptr, 0, 0, std::min(needed, limit), place.bottom - place.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (design.align == form::Align::kCentre) {
+      const int centre = (place.left + place.right) / 2;
+      place.left = std::max<LONG>(room.left, centre - needed / 2);
+      place.right = std::min<LONG>(room.right, place.left + needed);
+      place.left = std::max<LONG>(room.left, place.right - needed);
+    } else {
+      // Where the room ends first, the box moves left to hold its text.
+      place.right = std::min<LONG>(room.right, place.left + needed);
+      place.left = std::max<LONG>(room.left, std::min<LONG>(place.left, place.right - needed));
+    }
   }
+  if (height > place.bottom - place.top) place.bottom = std::min<LONG>(room.bottom, place.top + height);
+  SetWindowPos(Control(id), nullptr, place.left, place.top, place.right - place.left,
+               place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int CorvalenWin32::Run(int show_command) {
@@ -310,6 +315,7 @@ intptr_t CorvalenWin32::OnMessage(unsigned message, uintptr_t wparam, intptr_t l
       return 0;
     case WM_TIMER:
       if (wparam == kRefreshTimer) {
+        KillTimer(window_, kRefreshTimer);
         RefreshLines();
         return 0;
       }
@@ -344,34 +350,20 @@ intptr_t CorvalenWin32::OnMessage(unsigned message, uintptr_t wparam, intptr_t l
   return DefWindowProcW(window_, message, wparam, lparam);
 }
 
-// ---- RunWindow ----
-
-void CorvalenWin32::CheckLine(int16_t index) const {
-  if (index < 0 || static_cast<size_t>(index) >= lines_.size()) {
-    throw NumberedError(kErrInvalidPropertyValue);
-  }
-}
+// ---- The screen on the controls ----
 
 void CorvalenWin32::WidenList(const std::u16string& text) {
-  HWND list = Control(form::Id::kList1);
-  HDC dc = GetDC(list);
-  HGDIOBJ previous = SelectObject(dc, Font(form::Design(form::Id::kList1).lettering));
-  SIZE extent{};
-  GetTextExtentPoint32W(dc, Wide(text), static_cast<int>(std::min<size_t>(text.size(), INT_MAX)),
-                        &extent);
-  SelectObject(dc, previous);
-  ReleaseDC(list, dc);
-  if (extent.cx + kListExtentMargin > list_extent_) {
-    list_extent_ = extent.cx + kListExtentMargin;
-    SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(list_extent_), 0);
+  const int width = TextWidth(form::Id::kList1, text, nullptr) + kListExtentMargin;
+  if (width > list_extent_) {
+    list_extent_ = width;
+    SendMessageW(Control(form::Id::kList1), LB_SETHORIZONTALEXTENT,
+                 static_cast<WPARAM>(list_extent_), 0);
   }
 }
 
-void CorvalenWin32::ShowLine(int32_t index) {
+void CorvalenWin32::ShowLine(int32_t index, const std::u16string& text) {
   HWND list = Control(form::Id::kList1);
-  const std::u16string shown = DisplayName(lines_[static_cast<size_t>(index)]);
-  // A list box item cannot be changed in place: it is replaced, keeping the
-  // current line and what the box has scrolled to.
+  const std::u16string shown = DisplayName(text);
   const LRESULT current = SendMessageW(list, LB_GETCURSEL, 0, 0);
   const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);
@@ -385,100 +377,46 @@ void CorvalenWin32::ShowLine(int32_t index) {
   WidenList(shown);
 }
 
-void CorvalenWin32::RefreshLines() {
-  if (refresh_timer_set_) KillTimer(window_, kRefreshTimer);
-  refresh_timer_set_ = false;
-  if (stale_lines_.empty()) return;
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
-  for (int32_t index : stale_lines_) {
-    if (static_cast<size_t>(index) < lines_.size()) ShowLine(index);
-  }
-  stale_lines_.clear();
-  // Painted now, so that what a long line costs to show is known.
-  UpdateWindow(Control(form::Id::kList1));
-  QueryPerformanceCounter(&end);
-  const long long cost_ms = (end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart;
-  refresh_interval_ms_ = static_cast<unsigned>(std::clamp<long long>(
-      cost_ms * kListRefreshCostShare, kListRefreshMs, kListRefreshMaxMs));
+void CorvalenWin32::ShowLineAdded(const std::u16string& text) {
+  const std::u16string shown = DisplayName(text);
+  const LRESULT added = SendMessageW(Control(form::Id::kList1), LB_ADDSTRING, 0,
+                                     reinterpret_cast<LPARAM>(Wide(shown)));
+  if (added < 0) throw NumberedError(kErrOutOfMemory);
+  WidenList(shown);
 }
 
-void CorvalenWin32::ListClear() {
-  stale_lines_.clear();
-  lines_.clear();
+void CorvalenWin32::ShowListCleared() {
   SendMessageW(Control(form::Id::kList1), LB_RESETCONTENT, 0, 0);
   list_extent_ = 0;
   SendMessageW(Control(form::Id::kList1), LB_SETHORIZONTALEXTENT, 0, 0);
 }
 
-void CorvalenWin32::ListAddItem(const std::u16string& text) {
-  const std::u16string shown = DisplayName(text);
-  const LRESULT added = SendMessageW(Control(form::Id::kList1), LB_ADDSTRING, 0,
-                                     reinterpret_cast<LPARAM>(Wide(shown)));
-  if (added < 0) throw NumberedError(kErrOutOfMemory);
-  lines_.push_back(text);
-  WidenList(shown);
-}
-
-int32_t CorvalenWin32::ListCount() const { return static_cast<int32_t>(lines_.size()); }
-
-std::u16string CorvalenWin32::ListItem(int16_t index) const {
-  CheckLine(index);
-  return lines_[static_cast<size_t>(index)];
-}
-
-void CorvalenWin32::SetListItem(int16_t index, const std::u16string& text) {
-  CheckLine(index);
-  lines_[static_cast<size_t>(index)] = text;
-  std::erase(stale_lines_, index);
-  ShowLine(index);
-}
-
-void CorvalenWin32::AppendToListItem(int16_t index, std::u16string_view piece) {
-  CheckLine(index);
-  lines_[static_cast<size_t>(index)] += piece;
-  if (std::find(stale_lines_.begin(), stale_lines_.end(), index) == stale_lines_.end()) {
-    stale_lines_.push_back(index);
-  }
-  if (!refresh_timer_set_) {
-    refresh_timer_set_ = SetTimer(window_, kRefreshTimer, refresh_interval_ms_, nullptr) != 0;
-  }
-}
-
-void CorvalenWin32::SetListIndex(int16_t index) {
-  CheckLine(index);
+void CorvalenWin32::ShowCurrentLine(int32_t index) {
   SendMessageW(Control(form::Id::kList1), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void CorvalenWin32::SetStatusPrgCaption(const std::u16string& text) {
+void CorvalenWin32::PaintLines() { UpdateWindow(Control(form::Id::kList1)); }
+
+void CorvalenWin32::ScheduleRefresh(int milliseconds) {
+  SetTimer(window_, kRefreshTimer, static_cast<UINT>(milliseconds), nullptr);
+}
+
+void CorvalenWin32::ShowProgress(int maximum, int value) {
+  HWND bar = Control(form::Id::kPrgbar);
+  SendMessageW(bar, PBM_SETRANGE32, 0, maximum);
+  SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+}
+
+void CorvalenWin32::ShowStatus(const std::u16string& text) { SetText(form::Id::kLblStatus, text); }
+
+void CorvalenWin32::ShowStatusPrg(const std::u16string& text) {
   SetText(form::Id::kLblStatusPrg, text);
 }
 
-void CorvalenWin32::SetStatusCaption(const std::u16string& text) {
-  RefreshLines();  // the run is over: every line shows its last mark
-  SetText(form::Id::kLblStatus, text);
-}
+// ---- What the run needs beyond the screen ----
 
-void CorvalenWin32::SetProgressMax(float maximum) {
-  if (!(maximum >= 1) || std::isinf(maximum)) throw NumberedError(kErrInvalidPropertyValue);
-  progress_max_ = maximum;
-  if (progress_value_ > maximum) progress_value_ = maximum;
-  HWND bar = Control(form::Id::kPrgbar);
-  SendMessageW(bar, PBM_SETRANGE32, 0, ToBar(maximum));
-  SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(ToBar(progress_value_)), 0);
-}
-
-void CorvalenWin32::SetProgressValue(float value) {
-  if (!(value >= 0 && value <= progress_max_)) throw NumberedError(kErrInvalidPropertyValue);
-  progress_value_ = value;
-  SendMessageW(Control(form::Id::kPrgbar), PBM_SETPOS, static_cast<WPARAM>(ToBar(value)), 0);
-}
-
-void CorvalenWin32::MessageBox(const std::u16string& text, const std::u16string& title,
-                               MessageIcon icon) {
-  RefreshLines();
-  if (box_hook_ && box_hook_(BoxRequest{text, title, icon})) return;
+void CorvalenWin32::ShowMessageBox(const std::u16string& text, const std::u16string& title,
+                                   MessageIcon icon) {
   const std::u16string shown = DisplayName(text);
   const std::u16string caption = DisplayName(title);
   // Owned by the window, which stays disabled until the box is answered.
@@ -511,7 +449,7 @@ void CorvalenWin32::ClipboardSetText(const std::u16string& text) {
   }
 }
 
-void CorvalenWin32::DoEvents() {
+void CorvalenWin32::ProcessEvents() {
   MSG message;
   while (!events_.ended() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
@@ -523,12 +461,9 @@ void CorvalenWin32::DoEvents() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  events_.AfterEvents();
 }
 
-void CorvalenWin32::Pause(int32_t milliseconds) {
-  RefreshLines();
-  if (milliseconds <= 0) return;
+void CorvalenWin32::Wait(int32_t milliseconds) {
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
   for (;;) {
     // Only painting (and messages other programs send, which cannot wait):
@@ -543,7 +478,5 @@ void CorvalenWin32::Pause(int32_t milliseconds) {
                               QS_PAINT | QS_SENDMESSAGE);
   }
 }
-
-void CorvalenWin32::EndProgram(EndReason reason) { throw ProgramEnded{reason}; }
 
 }  // namespace corvalen

@@ -1,6 +1,5 @@
 #include "console/console_window.h"
 
-#include "platform/numbered_error.h"
 #include "platform/utf.h"
 
 namespace corvalen {
@@ -68,46 +67,7 @@ std::u16string EscapeForTerminal(std::u16string_view text) {
 ConsoleWindow::ConsoleWindow(std::FILE* out, std::FILE* err, bool show_progress)
     : out_(out), err_(err), show_progress_(show_progress) {}
 
-void ConsoleWindow::ListClear() {
-  lines_.clear();
-  printed_.clear();
-  current_ = -1;
-}
-
-void ConsoleWindow::ListAddItem(const std::u16string& text) {
-  lines_.push_back(text);
-  printed_.push_back(false);
-}
-
-int32_t ConsoleWindow::ListCount() const { return static_cast<int32_t>(lines_.size()); }
-
-void ConsoleWindow::CheckIndex(int16_t index) const {
-  if (index < 0 || static_cast<size_t>(index) >= lines_.size()) {
-    throw NumberedError(kErrInvalidPropertyValue);
-  }
-}
-
-std::u16string ConsoleWindow::ListItem(int16_t index) const {
-  CheckIndex(index);
-  return lines_[static_cast<size_t>(index)];
-}
-
-void ConsoleWindow::SetListItem(int16_t index, const std::u16string& text) {
-  CheckIndex(index);
-  lines_[static_cast<size_t>(index)] = text;
-}
-
-void ConsoleWindow::AppendToListItem(int16_t index, std::u16string_view piece) {
-  CheckIndex(index);
-  lines_[static_cast<size_t>(index)] += piece;
-}
-
-void ConsoleWindow::SetListIndex(int16_t index) {
-  CheckIndex(index);
-  current_ = index;
-}
-
-void ConsoleWindow::SetStatusPrgCaption(const std::u16string& text) {
+void ConsoleWindow::ShowStatusPrg(const std::u16string& text) {
   if (!show_progress_) return;
   std::fprintf(err_, "\r\033[K%s", Utf16ToUtf8(EscapeControls(text)).c_str());
   std::fflush(err_);
@@ -121,30 +81,18 @@ void ConsoleWindow::ClearProgress() {
   progress_shown_ = false;
 }
 
-void ConsoleWindow::SetStatusCaption(const std::u16string& text) {
+void ConsoleWindow::ShowStatus(const std::u16string& text) {
   ClearProgress();
   std::fprintf(out_, "%s\n", ForConsole(text).c_str());
   std::fflush(out_);
 }
 
-void ConsoleWindow::SetProgressMax(float maximum) {
-  if (maximum < 1) throw NumberedError(kErrInvalidPropertyValue);
-  progress_max_ = maximum;
-}
+void ConsoleWindow::ShowScriptEnded(int32_t, const std::u16string& text) { PrintLine(text); }
 
-void ConsoleWindow::SetProgressValue(float value) {
-  if (value < 0 || value > progress_max_) throw NumberedError(kErrInvalidPropertyValue);
-  // The run sets the bar to i once entry i has ended: its line is final now.
-  auto entry = static_cast<size_t>(value);
-  if (entry >= 1 && entry <= lines_.size()) PrintLine(entry - 1);
-}
-
-void ConsoleWindow::PrintLine(size_t index) {
-  if (printed_[index]) return;
+void ConsoleWindow::PrintLine(const std::u16string& text) {
   ClearProgress();
-  std::fprintf(out_, "%s\n", Utf16ToUtf8(EscapeControls(lines_[index])).c_str());
+  std::fprintf(out_, "%s\n", Utf16ToUtf8(EscapeControls(text)).c_str());
   std::fflush(out_);
-  printed_[index] = true;
 }
 
 void ConsoleWindow::MessageBox(const std::u16string& text, const std::u16string& title,
@@ -155,20 +103,11 @@ void ConsoleWindow::MessageBox(const std::u16string& text, const std::u16string&
   std::fflush(err_);
 }
 
-void ConsoleWindow::ClipboardClear() { clipboard_.clear(); }
-
-void ConsoleWindow::ClipboardSetText(const std::u16string& text) { clipboard_ = text; }
-
-void ConsoleWindow::DoEvents() {}
-
-void ConsoleWindow::Pause(int32_t) {}
-
-void ConsoleWindow::EndProgram(EndReason reason) { throw ProgramEnded{reason}; }
-
 void ConsoleWindow::FinishAbruptEnd(EndReason reason, const std::u16string& failure_location) {
-  if (current_ >= 0 && static_cast<size_t>(current_) < lines_.size() &&
+  const int32_t current = current_line();
+  if (current >= 0 && !script_ended(static_cast<size_t>(current)) &&
       reason != EndReason::kCompleted) {
-    PrintLine(static_cast<size_t>(current_));
+    PrintLine(line(static_cast<size_t>(current)));
   }
   if (reason == EndReason::kScriptFailed && !failure_location.empty()) {
     std::fprintf(err_, "%s\n", Utf16ToUtf8(EscapeControls(failure_location)).c_str());

@@ -10,9 +10,8 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "update/run_window.h"
+#include "update/screen_model.h"
 
 namespace corvalen {
 
@@ -26,31 +25,19 @@ std::u16string EscapeControls(std::u16string_view text);
 // line breaks (CR LF, CR, LF) become LF and its tabs stay.
 std::u16string EscapeForTerminal(std::u16string_view text);
 
-class ConsoleWindow : public RunWindow {
+class ConsoleWindow final : public ScreenModel {
  public:
   // `show_progress`: write the progress caption to `err` as it changes.
   ConsoleWindow(std::FILE* out, std::FILE* err, bool show_progress);
   ConsoleWindow(const ConsoleWindow&) = delete;
   ConsoleWindow& operator=(const ConsoleWindow&) = delete;
 
-  void ListClear() override;
-  void ListAddItem(const std::u16string& text) override;
-  int32_t ListCount() const override;
-  std::u16string ListItem(int16_t index) const override;
-  void SetListItem(int16_t index, const std::u16string& text) override;
-  void AppendToListItem(int16_t index, std::u16string_view piece) override;
-  void SetListIndex(int16_t index) override;
-  void SetStatusPrgCaption(const std::u16string& text) override;
-  void SetStatusCaption(const std::u16string& text) override;
-  void SetProgressMax(float maximum) override;
-  void SetProgressValue(float value) override;
   void MessageBox(const std::u16string& text, const std::u16string& title,
                   MessageIcon icon) override;
-  void ClipboardClear() override;
-  void ClipboardSetText(const std::u16string& text) override;
-  void DoEvents() override;
-  void Pause(int32_t milliseconds) override;
-  [[noreturn]] void EndProgram(EndReason reason) override;
+  void ClipboardClear() override { clipboard_.clear(); }
+  void ClipboardSetText(const std::u16string& text) override { clipboard_ = text; }
+  void DoEvents() override {}
+  void Pause(int32_t) override {}
 
   // Writes the line of the script that was running when the program ended,
   // and after a failed script `failure_location` (one line, unless empty) and
@@ -58,18 +45,16 @@ class ConsoleWindow : public RunWindow {
   void FinishAbruptEnd(EndReason reason, const std::u16string& failure_location);
 
  private:
-  void CheckIndex(int16_t index) const;
-  void PrintLine(size_t index);
+  void ShowScriptEnded(int32_t index, const std::u16string& text) override;
+  void ShowStatusPrg(const std::u16string& text) override;
+  void ShowStatus(const std::u16string& text) override;
+  void PrintLine(const std::u16string& text);
   void ClearProgress();
 
   std::FILE* out_;
   std::FILE* err_;
   bool show_progress_;
   bool progress_shown_ = false;
-  std::vector<std::u16string> lines_;
-  std::vector<bool> printed_;
-  int32_t current_ = -1;
-  float progress_max_ = 100;
   std::u16string clipboard_;
 };
 

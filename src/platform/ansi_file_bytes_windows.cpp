@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/ansi_file_bytes.h"
+#include "platform/long_path.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 
@@ -66,7 +67,8 @@ FileBytes::FileBytes(const std::u16string& path) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open (access
   // denied). Opening a pipe or a device does not wait; what opened is
   // refused unless it is a file on disk.
-  HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ,
+  const std::u16string name = SystemPath(path);
+  HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(name.c_str()), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
                             nullptr);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file_info.h"
+#include "platform/long_path.h"
 
 namespace corvalen {
 namespace {
@@ -24,7 +25,8 @@ std::u16string Utf16(const std::filesystem::path& path) {
 
 FileKind KindOfFile(const std::u16string& path) {
   if (path.empty() || path.find(u'\0') != std::u16string::npos) return FileKind::kUnknown;
-  const wchar_t* name = reinterpret_cast<const wchar_t*>(path.c_str());
+  const std::u16string system_path = SystemPath(path);
+  const wchar_t* name = reinterpret_cast<const wchar_t*>(system_path.c_str());
   // The device namespace (\\.\PIPE\x, \\.\COM1) holds no files; looking
   // closer could connect to a pipe.
   if (path.starts_with(u"\\\\.\\")) return FileKind::kOther;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/file_write.h"
+#include "platform/long_path.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 
@@ -30,7 +31,7 @@ const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wch
 HANDLE CreateBeside(const std::u16string& path, std::u16string* name) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     *name = path + u".tmp-" + ToDecimal(GetCurrentProcessId()) + u"-" + ToDecimal(attempt);
-    HANDLE file = CreateFileW(Wide(*name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE file = CreateFileW(Wide(SystemPath(*name)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
@@ -57,22 +58,22 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   CloseHandle(file);
   // A file that was there keeps its attributes and permissions (ReplaceFileW
   // gives them to the new content); a new one gets what its folder gives.
-  const DWORD existing = GetFileAttributesW(Wide(path));
+  const DWORD existing = GetFileAttributesW(Wide(SystemPath(path)));
   const bool replace = existing != INVALID_FILE_ATTRIBUTES &&
                        (existing & FILE_ATTRIBUTE_DIRECTORY) == 0;
   if (ok && replace &&
-      ReplaceFileW(Wide(path), Wide(temporary), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr) == 0) {
+      ReplaceFileW(Wide(SystemPath(path)), Wide(SystemPath(temporary)), nullptr,
+                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) == 0) {
     ok = false;
     error = GetLastError();
   } else if (ok && !replace &&
-             MoveFileExW(Wide(temporary), Wide(path),
+             MoveFileExW(Wide(SystemPath(temporary)), Wide(SystemPath(path)),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
     ok = false;
     error = GetLastError();
   }
   if (!ok) {
-    DeleteFileW(Wide(temporary));
+    DeleteFileW(Wide(SystemPath(temporary)));
     Fail(path, error);
   }
 }
@@ -82,7 +83,7 @@ bool CanCreateFileAt(const std::u16string& path) {
   HANDLE file = CreateBeside(path, &temporary);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
-  DeleteFileW(Wide(temporary));
+  DeleteFileW(Wide(SystemPath(temporary)));
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/folder_search.h"
+#include "platform/long_path.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 
@@ -35,7 +36,8 @@ NumberedError ReadError(DWORD error) {
 
 // Whether a link (a reparse point) leads to a file: opening it follows it.
 bool LeadsToFile(const std::u16string& path) {
-  HANDLE target = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), 0,
+  const std::u16string name = SystemPath(path);
+  HANDLE target = CreateFileW(reinterpret_cast<const wchar_t*>(name.c_str()), 0,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (target == INVALID_HANDLE_VALUE) return false;
@@ -61,7 +63,7 @@ std::u16string FolderSearch::First(const std::u16string& pattern) {
   const std::u16string name_pattern =
       cut == std::u16string::npos ? pattern : pattern.substr(cut + 1);
 
-  const std::u16string search = folder + u"*";
+  const std::u16string search = SystemPath(folder + u"*");
   WIN32_FIND_DATAW data;
   FindHandle find(FindFirstFileExW(reinterpret_cast<const wchar_t*>(search.c_str()),
                                    FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,

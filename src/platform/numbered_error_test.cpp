@@ -41,8 +41,8 @@ TEST(NumberedErrorTest, StandardDescriptions) {
 }
 
 TEST(VersionTest, TitleAndLabelComeFromTheProjectVersion) {
-  EXPECT_EQ(VersionTitle(), u"CorvalenSQL v.2.0.16");
-  EXPECT_EQ(VersionLabel(), u"v.2.0.16");
+  EXPECT_EQ(VersionTitle(), u"CorvalenSQL v." CORVALEN_VERSION);
+  EXPECT_EQ(VersionLabel(), u"v." CORVALEN_VERSION);
 }
 
 }  // namespace

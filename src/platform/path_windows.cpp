@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/path.h"
+#include "platform/long_path.h"
 
 namespace corvalen {
 namespace {
@@ -76,7 +77,7 @@ std::u16string ProgramFilesFolder() {
 
 bool IsFolder(const std::u16string& path) {
   if (path.empty() || HasNul(path)) return false;
-  const DWORD attributes = GetFileAttributesW(Wide(path));
+  const DWORD attributes = GetFileAttributesW(Wide(SystemPath(path)));
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

@@ -5,10 +5,12 @@
 
 namespace corvalen {
 
-std::u16string VersionLabel() {
-  return u"v." + ToDecimal(kVersionMajor) + u"." + ToDecimal(kVersionMinor) + u"." +
+std::u16string VersionText() {
+  return ToDecimal(kVersionMajor) + u"." + ToDecimal(kVersionMinor) + u"." +
          ToDecimal(kVersionRevision);
 }
+
+std::u16string VersionLabel() { return u"v." + VersionText(); }
 
 std::u16string VersionTitle() {
   return Utf8ToUtf16(kProductName) + u" " + VersionLabel();

@@ -6,10 +6,14 @@
 
 namespace corvalen {
 
-// "CorvalenSQL v.2.0.16": the title of the update module's message boxes.
-std::u16string VersionTitle();
-// "v.2.0.16": the window's version label.
+// The program's version, written once as the build's project version:
+// "major.minor.revision", each a plain decimal number.
+std::u16string VersionText();
+// "v." and VersionText(): the window's version label.
 std::u16string VersionLabel();
+// The product name, a blank and VersionLabel(): the title of the update
+// module's message boxes.
+std::u16string VersionTitle();
 
 }  // namespace corvalen
 

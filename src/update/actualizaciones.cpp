@@ -155,6 +155,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
             }
           }
           proc.At(390);
+          frm.ScriptEnded(ToListIndex(linea));
           frm.SetProgressValue(static_cast<float>(i));
           frm.DoEvents();
         }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -112,8 +113,14 @@ TEST_F(RunTest, OneEntityThreeScriptsEachInItsOwnTransaction) {
                                          u"NCM_3.sql" + kBullet + kBullet + u" OK."}));
   EXPECT_EQ(window_.status_prg, u"Ejecutando actualización 3 de 3");
   EXPECT_EQ(window_.progress_value, 3);
+  // Each script's end is told before the bar moves past it.
   EXPECT_EQ(window_.EventsStartingWith("progress.value"),
             (std::vector<std::string>{"progress.value 1", "progress.value 2", "progress.value 3"}));
+  const auto ends = window_.EventsStartingWith("script.ended");
+  EXPECT_EQ(ends, (std::vector<std::string>{"script.ended 0", "script.ended 1", "script.ended 2"}));
+  const auto told = std::find(window_.events.begin(), window_.events.end(), "script.ended 1");
+  ASSERT_NE(told, window_.events.end());
+  EXPECT_EQ(*std::next(told), "progress.value 2");
   EXPECT_TRUE(window_.boxes.empty());
   EXPECT_EQ(module_.HuboErrores, kFalse);
 }
@@ -149,7 +156,7 @@ TEST_F(RunTest, OnlyEntryUnreachableWaitsForEsc) {
             u"Error estableciendo conexion con la entidad HISTORIAL en el archivo HISTORIAL_1.sql "
             u"verifique que tiene acceso a la base de datos o el archivo quorvex se encuentre bien "
             u"configurado. Se omitira las actualizaciones para esta entidad");
-  EXPECT_EQ(window_.boxes[1].title, u"CorvalenSQL v.2.0.16");
+  EXPECT_EQ(window_.boxes[1].title, u"CorvalenSQL v." CORVALEN_VERSION);
   EXPECT_EQ(window_.boxes[1].icon, MessageIcon::kCritical);
   EXPECT_EQ(window_.lines[0], u"HISTORIAL_1.sql ERROR!");
   EXPECT_EQ(window_.status, u"Se han producido errores , pulse [Esc] para salir.");

@@ -22,7 +22,7 @@ TEST_F(CatalogoPosixTest, UnreadableFolderIsReportedAtStatement10AndEndsTheProgr
   ExpectReportedFailure(
       u"Path/File access error\r\nin CorvalenSQL.Mod_Main.ObtenerListadoSql at line 10");
   if (HasFatalFailure()) return;
-  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v.2.0.16");
+  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v." CORVALEN_VERSION);
   EXPECT_EQ(window_.boxes[0].icon, MessageIcon::kExclamation);
 }
 

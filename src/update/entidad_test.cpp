@@ -23,7 +23,7 @@ using testing::RecordingComponent;
 using testing::RecordingConnection;
 using testing::RecordingWindow;
 
-constexpr char16_t kTitle[] = u"CorvalenSQL v.2.0.16";
+constexpr char16_t kTitle[] = u"CorvalenSQL v." CORVALEN_VERSION;
 
 // Where the configuration is looked for under `program_files`.
 std::string ConfigUnder(const std::u16string& program_files) {

@@ -71,7 +71,7 @@ TEST_F(ListadoTest, AControlRefusingAValueIsReportedWithItsStatement) {
   EXPECT_EQ(window_.boxes[0].text,
             u"Invalid property value\r\nin CorvalenSQL.Mod_Main.ListarActualizacionesEnPantalla "
             u"at line 70");
-  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v.2.0.16");
+  EXPECT_EQ(window_.boxes[0].title, u"CorvalenSQL v." CORVALEN_VERSION);
   EXPECT_EQ(window_.events.back(), "end 3");
 }
 

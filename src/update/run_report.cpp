@@ -73,7 +73,7 @@ std::string RunReportJson(const RunRecord& record, const RunReportInfo& info) {
   using nlohmann::ordered_json;
   ordered_json report;
   report["program"] = Text(VersionTitle());
-  report["version"] = Text(VersionLabel()).substr(2);  // "v.2.0.16" -> "2.0.16"
+  report["version"] = Text(VersionText());
   report["start"] = IsoUtc(info.start);
   report["end"] = IsoUtc(info.end);
   report["scripts_folder"] = Text(record.scripts_folder);

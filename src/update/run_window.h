@@ -1,7 +1,9 @@
 // What the update module needs of its window: the list of script lines, the
 // two captions, the progress bar, message boxes, the clipboard, one pass of
-// pending events, a pause, and the end of the program. The Qt window, the
-// console program and the tests' recording fake implement it.
+// pending events, a pause, and the end of the program. ScreenModel
+// (update/screen_model.h) keeps the list, captions and progress for the Qt
+// window, the Win32 window and the console; the tests' recording fake
+// implements it by itself.
 #ifndef CORVALEN_UPDATE_RUN_WINDOW_H_
 #define CORVALEN_UPDATE_RUN_WINDOW_H_
 
@@ -35,26 +37,26 @@ class RunWindow {
  public:
   virtual ~RunWindow() = default;
 
-  // List1. Indexes count from 0; reading or writing a line that does not
-  // exist raises error 380 (invalid property value).
+  // List1. Indexes count from 0; naming a line that does not exist raises
+  // error 380 (invalid property value).
   virtual void ListClear() = 0;
   virtual void ListAddItem(const std::u16string& text) = 0;
-  virtual int32_t ListCount() const = 0;
-  virtual std::u16string ListItem(int16_t index) const = 0;
-  virtual void SetListItem(int16_t index, const std::u16string& text) = 0;
   // Appends `piece` to the text of a line, in amortized constant time: the
   // run adds two progress marks per group, and a line may gather hundreds of
   // thousands of them.
   virtual void AppendToListItem(int16_t index, std::u16string_view piece) = 0;
   // Makes the line the list's current line.
   virtual void SetListIndex(int16_t index) = 0;
+  // The script of line `index` has ended: the line holds its outcome.
+  virtual void ScriptEnded(int16_t index) = 0;
 
   // Lbl_StatusPrg, what the run is doing now.
   virtual void SetStatusPrgCaption(const std::u16string& text) = 0;
   // Lbl_Status, the final status line.
   virtual void SetStatusCaption(const std::u16string& text) = 0;
 
-  // prgbar. A maximum below 1 or a value outside 0..maximum raises error 380.
+  // prgbar. A maximum below 1 or infinite, or a value outside 0..maximum
+  // (NaN too), raises error 380.
   virtual void SetProgressMax(float maximum) = 0;
   virtual void SetProgressValue(float value) = 0;
 

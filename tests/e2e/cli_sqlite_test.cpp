@@ -32,7 +32,7 @@ TEST_F(CliSqliteTest, AllGoodOverThreeCategories) {
   EXPECT_EQ(SqliteQuery(personal_, "SELECT nombre FROM empleados"), "Ana");
   EXPECT_FALSE(TableExists(personal_, "monedas"));
   const nlohmann::json report = Report();
-  EXPECT_EQ(report["version"], "2.0.16");
+  EXPECT_EQ(report["version"], CORVALEN_VERSION);
   EXPECT_EQ(report["exit_code"], 0);
   EXPECT_TRUE(report["failure"].is_null());
   EXPECT_EQ(report["scripts"][2]["file"], "NCM_01.sql");
@@ -96,7 +96,7 @@ TEST_F(CliSqliteTest, AnUnreachableFirstEntityIsSkipped) {
   EXPECT_TRUE(TableExists(erp_, "aranceles"));
   EXPECT_FALSE(std::filesystem::exists(folder_.path() / "missing.db")) << "never created";
   EXPECT_NE(r.err.find("Entidad buscada:CATALOGOS"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("CorvalenSQL v.2.0.16: Error estableciendo conexion con la entidad "
+  EXPECT_NE(r.err.find("CorvalenSQL v." CORVALEN_VERSION ": Error estableciendo conexion con la entidad "
                        "CATALOGOS en el archivo CATALOGOS_01.sql verifique"),
             std::string::npos)
       << r.err;
@@ -343,7 +343,7 @@ TEST_F(CliSqliteTest, AScriptsFolderThatIsNoFolderIsBadUsage) {
 TEST(CliOptionsTest, VersionHelpAndBadUsage) {
   CliResult version = RunCli({"--version"});
   EXPECT_EQ(version.exit_code, 0);
-  EXPECT_EQ(version.out, "CorvalenSQL v.2.0.16\n");
+  EXPECT_EQ(version.out, "CorvalenSQL v." CORVALEN_VERSION "\n");
   CliResult help = RunCli({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("--scripts"), std::string::npos);

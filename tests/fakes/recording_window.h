@@ -37,7 +37,8 @@ class RecordingWindow : public RunWindow {
   int paused_ms = 0;
 
   // Called before each operation with its event line; may throw to make that
-  // operation fail (e.g. a NumberedError for "list.set").
+  // operation fail (e.g. a NumberedError for "list.set", which an append
+  // records).
   std::function<void(const std::string& event)> fail_hook;
 
   void ListClear() override {
@@ -47,16 +48,6 @@ class RecordingWindow : public RunWindow {
   void ListAddItem(const std::u16string& text) override {
     Record("list.add " + Utf16ToUtf8(text));
     lines.push_back(text);
-  }
-  int32_t ListCount() const override { return static_cast<int32_t>(lines.size()); }
-  std::u16string ListItem(int16_t index) const override {
-    CheckIndex(index);
-    return lines[static_cast<size_t>(index)];
-  }
-  void SetListItem(int16_t index, const std::u16string& text) override {
-    Record("list.set " + std::to_string(index) + " " + Utf16ToUtf8(text));
-    CheckIndex(index);
-    lines[static_cast<size_t>(index)] = text;
   }
   void AppendToListItem(int16_t index, std::u16string_view piece) override {
     // Recorded with the line's whole new text, as a rewrite of the line
@@ -75,6 +66,10 @@ class RecordingWindow : public RunWindow {
     CheckIndex(index);
     list_index = index;
   }
+  void ScriptEnded(int16_t index) override {
+    Record("script.ended " + std::to_string(index));
+    CheckIndex(index);
+  }
   void SetStatusPrgCaption(const std::u16string& text) override {
     Record("status_prg " + Utf16ToUtf8(text));
     status_prg = text;
@@ -90,7 +85,7 @@ class RecordingWindow : public RunWindow {
   }
   void SetProgressValue(float value) override {
     Record("progress.value " + std::to_string(static_cast<long long>(value)));
-    if (value < 0 || value > progress_max) throw NumberedError(kErrInvalidPropertyValue);
+    if (!(value >= 0 && value <= progress_max)) throw NumberedError(kErrInvalidPropertyValue);
     progress_value = value;
   }
   void MessageBox(const std::u16string& text, const std::u16string& title,

@@ -21,7 +21,10 @@
 set -uo pipefail
 build=${1:?usage: window_cases.sh BUILD_DIR}
 wine=/usr/lib/wine/wine64
-version_title='CorvalenSQL v.2.0.16'
+# The project's version, as the build wrote it.
+version=$(cat "$build/VERSION" 2>/dev/null)
+[ -n "$version" ] || { echo "skipped: no VERSION in $build"; exit 77; }
+version_title="CorvalenSQL v.$version"
 failure_title='¡Atencion!'
 
 for tool in Xvfb xdotool sqlite3 "$wine"; do
@@ -56,10 +59,13 @@ mkdir -p "$config_dir"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# The version resource says 2.0.16.
+# The version resource and the manifest (long path aware) say the version.
 if command -v strings >/dev/null; then
-  versions=$(strings -el "$exe" | grep -A1 -xE 'FileVersion|ProductVersion' | grep -cx '2\.0\.16')
-  [ "$versions" = 2 ] || fail "the version resource does not say 2.0.16"
+  versions=$(strings -el "$exe" | grep -A1 -xE 'FileVersion|ProductVersion' | grep -cxF "$version")
+  [ "$versions" = 2 ] || fail "the version resource does not say $version"
+  texts=$(strings "$exe")
+  grep -qF "version=\"$version.0\"" <<<"$texts" || fail "the manifest does not say $version"
+  grep -q '<longPathAware[^>]*>true<' <<<"$texts" || fail "the manifest is not long path aware"
 fi
 
 # The window's own tests.
