@@ -154,9 +154,12 @@ class Judge {
     }
     const bool first_of_call = tokens_in_call_ == 0;
     ++tokens_in_call_;
-    if (!Inner()) Sqlcmd(t);
+    if (!Inner() && (t.kind == TsqlToken::kSqlcmdVariable ||
+                     (t.line_start && t.kind == TsqlToken::kSymbol))) {
+      Sqlcmd(t);
+    }
     if (routine_) return;
-    if (Resolve(t)) return;
+    if (mode_ != Mode::kNone && Resolve(t)) return;
     if (t.statement) {
       Statement(t, first_of_call);
       return;
