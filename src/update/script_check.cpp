@@ -204,7 +204,10 @@ class Judge {
     bool on;
   };
 
-  size_t Pos(const char16_t* p) const { return static_cast<size_t>(p - text_.data()); }
+  // Where a token stands in the script; for an EXEC's text, where the EXEC does.
+  size_t Pos(const char16_t* p) const {
+    return exec_at_ ? *exec_at_ : static_cast<size_t>(p - text_.data());
+  }
   bool Inner() const { return exec_at_.has_value(); }
 
   void Add(size_t at, Level level, std::u16string text, std::optional<size_t> named) {
