@@ -154,9 +154,12 @@ class Judge {
     }
     const bool first_of_call = tokens_in_call_ == 0;
     ++tokens_in_call_;
-    if (!Inner()) Sqlcmd(t);
+    if (!Inner() && (t.kind == TsqlToken::kSqlcmdVariable ||
+                     (t.line_start && t.kind == TsqlToken::kSymbol))) {
+      Sqlcmd(t);
+    }
     if (routine_) return;
-    if (Resolve(t)) return;
+    if (mode_ != Mode::kNone && Resolve(t)) return;
     if (t.statement) {
       Statement(t, first_of_call);
       return;
@@ -201,7 +204,10 @@ class Judge {
     bool on;
   };
 
-  size_t Pos(const char16_t* p) const { return static_cast<size_t>(p - text_.data()); }
+  // Where a token stands in the script; for an EXEC's text, where the EXEC does.
+  size_t Pos(const char16_t* p) const {
+    return exec_at_ ? *exec_at_ : static_cast<size_t>(p - text_.data());
+  }
   bool Inner() const { return exec_at_.has_value(); }
 
   void Add(size_t at, Level level, std::u16string text, std::optional<size_t> named) {

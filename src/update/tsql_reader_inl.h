@@ -108,6 +108,7 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
     switch (ClassOf(c)) {
       case kBlankChar:
         ++p;
+        while (p < end && (*p == u' ' || *p == u'\t')) ++p;
         continue;
       case kBreakChar:
         line_start_ = true;
