@@ -11,11 +11,11 @@ namespace corvalen {
 // it replaces: `path` holds either what it held before or all of `bytes`.
 // A file that was there keeps its mode (on Windows its attributes and
 // permissions); a new one gets what any new file gets (on POSIX, what the
-// umask leaves of 0666). The new file has no name
-// while it is written where the system allows it (Linux's O_TMPFILE), so
-// that a process killed meanwhile leaves nothing beside `path`; failing, it
-// removes what it made. Raises NumberedError (75 with the system's reason)
-// when it cannot.
+// umask leaves of 0666). So that a process killed while it writes leaves
+// nothing beside `path`, the new file has no name until it is complete where
+// the system allows it (Linux's O_TMPFILE), and on Windows it is marked to go
+// when its handle closes until then; failing, it removes what it made.
+// Raises NumberedError (75 with the system's reason) when it cannot.
 void WriteFileAtomically(const std::u16string& path, std::string_view bytes);
 
 // Whether a file could be created at `path`: its folder exists and takes new

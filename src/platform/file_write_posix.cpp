@@ -64,55 +64,63 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Writes `bytes` into a file beside `native` and renames it to `native`;
+// `nameless`: first into a file without a name (see CreateNameless). False,
+// with `*error_number` zero, when a nameless file could not be named (no
+// /proc): the caller then writes a named one.
+bool WriteBeside(const std::string& native, std::string_view bytes, bool nameless,
+                 int* error_number) {
+  // A file that exists keeps its mode; a new one gets what the umask leaves.
+  struct stat existing;
+  const bool keep_mode = stat(native.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  std::string temporary;
+  const int fd = nameless ? CreateNameless(native) : CreateBeside(native, &temporary);
+  auto fail = [&](int number) {
+    *error_number = number;
+    if (fd >= 0) close(fd);
+    if (!temporary.empty()) unlink(temporary.c_str());
+    return false;
+  };
+  if (fd < 0) return fail(nameless ? 0 : errno);
+  // On disk before the rename, so that a crash cannot leave an empty file.
+  if (!WriteAll(fd, bytes) || (keep_mode && fchmod(fd, existing.st_mode & 07777) != 0) ||
+      fsync(fd) != 0) {
+    return fail(errno);
+  }
+  if (nameless) {
+    // The file gets a name only for the moment before the rename.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100 && temporary.empty(); ++attempt) {
+      const std::string name = NameBeside(native);
+      if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        temporary = name;
+      } else if (errno != EEXIST) {
+        return fail(0);
+      }
+    }
+    if (temporary.empty()) return fail(EEXIST);
+  }
+  if (close(fd) != 0) {
+    *error_number = errno;
+    unlink(temporary.c_str());
+    return false;
+  }
+  if (std::rename(temporary.c_str(), native.c_str()) != 0) {
+    *error_number = errno;
+    unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   const std::string native = Utf16ToNative(path);
-  // A file that exists keeps its mode; a new one gets what the umask leaves.
-  struct stat existing;
-  const bool keep_mode = stat(native.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
-
-  std::string temporary;
-  bool named = false;
-  int fd = CreateNameless(native);
-  if (fd < 0) {
-    fd = CreateBeside(native, &temporary);
-    if (fd < 0) Fail(path, errno);
-    named = true;
-  }
-  auto give_up = [&](int error_number) {
-    close(fd);
-    if (named) unlink(temporary.c_str());
-    Fail(path, error_number);
-  };
-  // On disk before the rename, so that a crash cannot leave an empty file.
-  if (!WriteAll(fd, bytes) || (keep_mode && fchmod(fd, existing.st_mode & 07777) != 0) ||
-      fsync(fd) != 0) {
-    give_up(errno);
-  }
-  if (!named) {
-    // The nameless file gets a name only for the moment before the rename.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    for (int attempt = 0; attempt < 100 && !named; ++attempt) {
-      temporary = NameBeside(native);
-      if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-        named = true;
-      } else if (errno != EEXIST) {
-        give_up(errno);
-      }
-    }
-    if (!named) give_up(EEXIST);
-  }
-  if (close(fd) != 0) {
-    const int error_number = errno;
-    unlink(temporary.c_str());
-    Fail(path, error_number);
-  }
-  if (std::rename(temporary.c_str(), native.c_str()) != 0) {
-    const int error_number = errno;
-    unlink(temporary.c_str());
-    Fail(path, error_number);
-  }
+  int error_number = 0;
+  if (WriteBeside(native, bytes, true, &error_number)) return;
+  if (error_number == 0 && WriteBeside(native, bytes, false, &error_number)) return;
+  Fail(path, error_number);
 }
 
 bool CanCreateFileAt(const std::u16string& path) {

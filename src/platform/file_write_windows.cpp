@@ -31,11 +31,20 @@ const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wch
 HANDLE CreateBeside(const std::u16string& path, std::u16string* name) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     *name = path + u".tmp-" + ToDecimal(GetCurrentProcessId()) + u"-" + ToDecimal(attempt);
-    HANDLE file = CreateFileW(Wide(SystemPath(*name)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Wide(SystemPath(*name)), GENERIC_WRITE | DELETE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
   return INVALID_HANDLE_VALUE;
+}
+
+// Marks the file to be deleted when its handle closes (or not): a process
+// killed while it writes leaves nothing behind.
+bool DeleteWhenClosed(HANDLE file, bool on) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = on ? TRUE : FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                    sizeof disposition) != 0;
 }
 
 }  // namespace
@@ -44,6 +53,8 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   std::u16string temporary;
   HANDLE file = CreateBeside(path, &temporary);
   if (file == INVALID_HANDLE_VALUE) Fail(path, GetLastError());
+  // Where the system refuses, the file is removed by hand on failure only.
+  const bool pending = DeleteWhenClosed(file, true);
   size_t written = 0;
   bool ok = true;
   while (ok && written < bytes.size()) {
@@ -53,7 +64,7 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
     written += n;
   }
   // On disk before the rename, so that a crash cannot leave an empty file.
-  ok = ok && FlushFileBuffers(file) != 0;
+  ok = ok && FlushFileBuffers(file) != 0 && (!pending || DeleteWhenClosed(file, false));
   DWORD error = ok ? 0 : GetLastError();
   CloseHandle(file);
   // A file that was there keeps its attributes and permissions (ReplaceFileW
@@ -61,14 +72,13 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   const DWORD existing = GetFileAttributesW(Wide(SystemPath(path)));
   const bool replace = existing != INVALID_FILE_ATTRIBUTES &&
                        (existing & FILE_ATTRIBUTE_DIRECTORY) == 0;
-  if (ok && replace &&
-      ReplaceFileW(Wide(SystemPath(path)), Wide(SystemPath(temporary)), nullptr,
-                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) == 0) {
-    ok = false;
-    error = GetLastError();
-  } else if (ok && !replace &&
-             MoveFileExW(Wide(SystemPath(temporary)), Wide(SystemPath(path)),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+  // Where ReplaceFileW will not (Wine with some path forms), the report is
+  // still written, with what a new file gets.
+  if (ok &&
+      !(replace && ReplaceFileW(Wide(SystemPath(path)), Wide(SystemPath(temporary)), nullptr,
+                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0) &&
+      MoveFileExW(Wide(SystemPath(temporary)), Wide(SystemPath(path)),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
     ok = false;
     error = GetLastError();
   }
