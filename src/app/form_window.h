@@ -53,8 +53,7 @@ class FormWindow : public ScreenModel {
   // Processes pending events once; an Esc that asked to end the program
   // meanwhile ends it here.
   void DoEvents() final;
-  // Shows the lines' last marks, then waits; the window stays painted but
-  // takes no input meanwhile.
+  // Shows the lines' last marks, then waits; no input is taken meanwhile.
   void Pause(int32_t milliseconds) final;
 
  protected:
