@@ -25,7 +25,7 @@ TEST_F(CliPostgresTest, AllGoodOverThreeCategories) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.OutLines(),
             (std::vector<std::string>{
-                "CATALOGOS_01.sql ••• OK.", "NCM_01.sql•• OK.", "PERSONAL_01.sql•• OK.",
+                "CATALOGOS_01.sql ••••• OK.", "NCM_01.sql•• OK.", "PERSONAL_01.sql•• OK.",
                 "Actualizacion completada, esta ventana se cerrará automaticamente."}));
   EXPECT_EQ(Psql("SELECT codigo FROM " + schema_ + ".monedas"), "MXN");
   EXPECT_EQ(Psql("SELECT count(*) FROM " + schema_ + ".empleados"), "2");
