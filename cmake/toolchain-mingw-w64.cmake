@@ -2,8 +2,8 @@
 # compiler in its POSIX-thread flavour (package g++-mingw-w64-x86-64-posix):
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake
 # The C and C++ runtimes are linked statically, so that each .exe runs alone.
-# Libraries Debian does not package for this target (SQLite, inih,
-# GoogleTest) come from the prefix that scripts/windows-deps.sh fills.
+# Libraries Debian does not package for this target (SQLite, GoogleTest)
+# come from the prefix that scripts/windows-deps.sh fills.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

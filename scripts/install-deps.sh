@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-  libicu-dev libsqlite3-dev unixodbc-dev libinih-dev libcli11-dev nlohmann-json3-dev
+  libicu-dev libsqlite3-dev unixodbc-dev libcli11-dev nlohmann-json3-dev
   odbc-postgresql tdsodbc postgresql
   xvfb xclip xdotool sqlite3 dbus xfce4-clipman
 )
