@@ -53,7 +53,6 @@ constexpr long long kListRefreshCostShare = 25;
 constexpr unsigned kListRefreshMaxMs = 1000;
 // Room beside the widest line, so that its last character is not on the border.
 constexpr int kListExtentMargin = 6;
-constexpr int kErrCantOpenClipboard = 521;
 
 const wchar_t* Wide(const std::u16string& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());

@@ -95,7 +95,7 @@ bool LineInput::AtEnd() {
 
 void LineInput::ReadLine(std::u16string* line) {
   line->clear();
-  if (AtEnd()) throw NumberedError(kErrInputPastEnd, u"Input past end of file");
+  if (AtEnd()) throw NumberedError(kErrInputPastEnd);
   for (;;) {
     const char16_t* begin = text_.get() + pos_;
     const char16_t* end = text_.get() + end_;

@@ -22,8 +22,6 @@
 
 namespace corvalen {
 
-inline constexpr int32_t kErrInputPastEnd = 62;  // "Input past end of file"
-
 class LineInput {
  public:
   // Bytes read from the file at a time.

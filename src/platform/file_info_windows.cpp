@@ -7,11 +7,13 @@
 #include <string>
 
 #include "platform/file_info.h"
+#include "platform/system_error.h"
+#include "platform/wide_chars_windows.h"
 
 namespace corvalen {
 namespace {
 
-std::filesystem::path Wide(const std::u16string& path) {
+std::filesystem::path FsPath(const std::u16string& path) {
   return std::filesystem::path(std::wstring(path.begin(), path.end()));
 }
 
@@ -24,22 +26,15 @@ std::u16string Utf16(const std::filesystem::path& path) {
 
 FileKind KindOfFile(const std::u16string& path) {
   if (path.empty() || path.find(u'\0') != std::u16string::npos) return FileKind::kUnknown;
-  const wchar_t* name = reinterpret_cast<const wchar_t*>(path.c_str());
+  const wchar_t* name = Wide(path);
   // The device namespace (\\.\PIPE\x, \\.\COM1) holds no files; looking
   // closer could connect to a pipe.
   if (path.starts_with(u"\\\\.\\")) return FileKind::kOther;
   const DWORD attributes = GetFileAttributesW(name);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    switch (GetLastError()) {
-      case ERROR_FILE_NOT_FOUND:
-      case ERROR_PATH_NOT_FOUND:
-      case ERROR_INVALID_DRIVE:
-      case ERROR_BAD_NETPATH:
-      case ERROR_BAD_NET_NAME:
-        return FileKind::kMissing;
-      default:
-        return FileKind::kUnknown;
-    }
+    const int32_t number = FileErrorNumber(GetLastError());
+    return number == kErrFileNotFound || number == kErrPathNotFound ? FileKind::kMissing
+                                                                    : FileKind::kUnknown;
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::kFolder;
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return FileKind::kOther;
@@ -61,11 +56,11 @@ bool IsRelativePath(const std::u16string& path) {
 }
 
 std::u16string ParentFolder(const std::u16string& path) {
-  return Utf16(Wide(path).parent_path());
+  return Utf16(FsPath(path).parent_path());
 }
 
 std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
-  return Utf16(Wide(folder) / Wide(name));
+  return Utf16(FsPath(folder) / FsPath(name));
 }
 
 }  // namespace corvalen

@@ -15,12 +15,6 @@
 namespace corvalen {
 namespace {
 
-[[noreturn]] void Fail(const std::u16string& path, int error_number) {
-  throw NumberedError(kErrPathFileAccess, StandardDescription(kErrPathFileAccess) + u" (" +
-                                              DisplayName(path) + u": " +
-                                              Utf8ToUtf16(std::strerror(error_number)) + u")");
-}
-
 // Creates a new, empty file beside `native` (a mkstemp template in its
 // folder); returns its descriptor and name, or -1.
 int CreateBeside(const std::string& native, std::string* name) {
@@ -39,7 +33,7 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   const std::string native = Utf16ToNative(path);
   std::string temporary;
   const int fd = CreateBeside(native, &temporary);
-  if (fd < 0) Fail(path, errno);
+  if (fd < 0) FailToWrite(path, static_cast<uint32_t>(errno));
   size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
@@ -48,7 +42,7 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
       const int error_number = errno;
       close(fd);
       unlink(temporary.c_str());
-      Fail(path, error_number);
+      FailToWrite(path, static_cast<uint32_t>(error_number));
     }
     written += static_cast<size_t>(n);
   }
@@ -62,12 +56,12 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   }
   if (!ok) {
     unlink(temporary.c_str());
-    Fail(path, error_number);
+    FailToWrite(path, static_cast<uint32_t>(error_number));
   }
   if (std::rename(temporary.c_str(), native.c_str()) != 0) {
     const int error_number = errno;
     unlink(temporary.c_str());
-    Fail(path, error_number);
+    FailToWrite(path, static_cast<uint32_t>(error_number));
   }
 }
 
