@@ -32,7 +32,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test programs run under Wine (Debian's wine64 package).
-if(EXISTS /usr/lib/wine/wine64)
+# Test programs run under Wine: $WINE as scripts/wine-env.sh sets it, or
+# Debian's wine64 package.
+if(DEFINED ENV{WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR $ENV{WINE})
+elseif(EXISTS /usr/lib/wine/wine64)
   set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
 endif()
