@@ -1,6 +1,6 @@
 # The dependencies of the Windows cross build (cmake/toolchain-mingw-w64.cmake),
 # under the target names the Linux build gets from its packages, so that
-# every target links the same way on both systems. SQLite, inih and
+# every target links the same way on both systems. SQLite and
 # GoogleTest come from the prefix that scripts/windows-deps.sh fills; this
 # target has no Qt, ICU or Google Benchmark.
 if(NOT DEFINED CORVALEN_WINDOWS_DEPS)
@@ -13,14 +13,6 @@ find_package(GTest CONFIG REQUIRED)
 # ODBC is Windows' own driver manager.
 add_library(PkgConfig::ODBC INTERFACE IMPORTED)
 set_target_properties(PkgConfig::ODBC PROPERTIES INTERFACE_LINK_LIBRARIES odbc32)
-
-# inih, built from Debian's source package.
-find_library(CORVALEN_INIH_LIBRARY NAMES inih REQUIRED)
-find_path(CORVALEN_INIH_INCLUDE_DIR NAMES ini.h REQUIRED)
-add_library(PkgConfig::INIH STATIC IMPORTED)
-set_target_properties(PkgConfig::INIH PROPERTIES
-  IMPORTED_LOCATION "${CORVALEN_INIH_LIBRARY}"
-  INTERFACE_INCLUDE_DIRECTORIES "${CORVALEN_INIH_INCLUDE_DIR}")
 
 # nlohmann/json is header-only too.
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)

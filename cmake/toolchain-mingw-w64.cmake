@@ -2,8 +2,8 @@
 # compiler in its POSIX-thread flavour (package g++-mingw-w64-x86-64-posix):
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake
 # The C and C++ runtimes are linked statically, so that each .exe runs alone.
-# Libraries Debian does not package for this target (SQLite, inih,
-# GoogleTest) come from the prefix that scripts/windows-deps.sh fills.
+# Libraries Debian does not package for this target (SQLite, GoogleTest)
+# come from the prefix that scripts/windows-deps.sh fills.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -32,7 +32,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test programs run under Wine (Debian's wine64 package).
-if(EXISTS /usr/lib/wine/wine64)
+# Test programs run under Wine: $WINE as scripts/wine-env.sh sets it, or
+# Debian's wine64 package.
+if(DEFINED ENV{WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR $ENV{WINE})
+elseif(EXISTS /usr/lib/wine/wine64)
   set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
 endif()

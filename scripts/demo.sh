@@ -11,24 +11,31 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-./scripts/install-deps.sh
-
+# Only what the chosen program needs: the window adds Qt. The demo builds in
+# a folder of its own, so that a developer's build keeps its options.
 program=corvalensql-cli
 targets=(corvalensql-cli)
+gui=OFF
 if [ "${1:-}" = --window ]; then
   program=corvalensql
   targets+=(corvalensql)
+  gui=ON
+  ./scripts/install-deps.sh --window
+else
+  ./scripts/install-deps.sh --console
 fi
 
 jobs=${JOBS:-2}
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs" --target "${targets[@]}"
+build=build-demo
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALEN_WITH_GUI=$gui \
+  -DCORVALEN_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
 run="$root/demo-run"
 rm -rf "$run"
 mkdir -p "$run/Marvento"
-cp build/src/console/corvalensql-cli "$run/"
-if [ "$program" = corvalensql ]; then cp build/src/app/corvalensql "$run/"; fi
+cp "$build/src/console/corvalensql-cli" "$run/"
+if [ "$program" = corvalensql ]; then cp "$build/src/app/corvalensql" "$run/"; fi
 find examples/demo -maxdepth 1 -type f ! -name .gitattributes -exec cp {} "$run/" \;
 cp examples/demo/Marvento/quorvexconfig.ini "$run/Marvento/"
 # The data-access component never creates a database: make the empty ones.

@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already
-# there; given package names, installs those instead (scripts/windows-deps.sh
-# uses it for the Windows build's packages).
+# there. With no argument, everything (building, the window, developing);
+# --console: what building and running the console program needs;
+# --window: that and the Qt window; other arguments are package names,
+# installed instead (scripts/windows-deps.sh uses it for the Windows build's
+# packages).
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-  libicu-dev libsqlite3-dev unixodbc-dev libinih-dev libcli11-dev nlohmann-json3-dev
-  odbc-postgresql tdsodbc postgresql
-  xvfb xclip xdotool sqlite3 dbus xfce4-clipman
+console=(
+  build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
+  libicu-dev libsqlite3-dev unixodbc-dev libcli11-dev nlohmann-json3-dev sqlite3
 )
-if [ $# -gt 0 ]; then
-  packages=("$@")
-fi
+window=(qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+develop=(
+  libbenchmark-dev odbc-postgresql tdsodbc postgresql
+  xvfb xclip xdotool dbus xfce4-clipman
+)
+case "${1:-}" in
+  "") packages=("${console[@]}" "${window[@]}" "${develop[@]}") ;;
+  --console) packages=("${console[@]}") ;;
+  --window) packages=("${console[@]}" "${window[@]}") ;;
+  *) packages=("$@") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -20,12 +20,14 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$(pwd)/cmake/toolchain-mingw-w64.cmake" >/dev/null
 cmake --build build-windows -j "$jobs"
 
+# shellcheck source=scripts/wine-env.sh
+source scripts/wine-env.sh
 # shellcheck source=scripts/pg-server.sh
 source scripts/pg-server.sh
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/corvalen-wine.XXXXXX")
 export WINEPREFIX WINEDEBUG=-all
 cleanup() {
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   pg_stop
 }
@@ -33,7 +35,7 @@ trap cleanup EXIT
 
 # The first start fills the prefix (several seconds); the tests then share
 # it. The server starts meanwhile.
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 &
+"$WINE" wineboot --init >/dev/null 2>&1 &
 wineboot=$!
 pg_start
 wait "$wineboot"

@@ -2,10 +2,10 @@
 # Prepares what the cross build for 64-bit Windows needs and Debian does not
 # package for that target, under build-windows-deps/ (never in the sources):
 #   - the MinGW-w64 compiler, wine64 and the GoogleTest sources (apt-get);
-#   - SQLite and inih from their Debian source packages, fetched with
+#   - SQLite from its Debian source package, fetched with
 #     `apt-get source` through a source list private to this script (the
 #     system's own lists are left alone), with Debian's patches applied;
-#   - static libraries of SQLite, inih and GoogleTest/GoogleMock built with
+#   - static libraries of SQLite and GoogleTest/GoogleMock built with
 #     the cross compiler and installed in build-windows-deps/prefix, where
 #     cmake/toolchain-mingw-w64.cmake finds them;
 #   - build-windows-deps/cli11/include/CLI and json/include/nlohmann, links to
@@ -59,14 +59,12 @@ apt_private=(
   -o "APT::Sandbox::User=root"
 )
 
-# Bookworm for SQLite; trixie for inih, whose source the mirror serves for
-# trixie only (59, with Debian's patch that makes its settings run-time
-# variables). Both entries live in this private list alone.
+# Bookworm, the release the Linux build uses; the entry lives in this
+# private list alone.
 private_sources() {
   local mirror
   mirror=$(system_mirror)
   echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main"
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror trixie main"
 }
 
 fetch_source() {  # fetch_source PACKAGE [SUITE]: unpacks it under $deps/src, once
@@ -133,27 +131,6 @@ if ! step_done sqlite "${cflags[*]} ${sqlite_flags[*]}"; then
   "$ar" rcs "$prefix/lib/libsqlite3.a" "$deps/sqlite-amalgamation/sqlite3.obj"
   cp "$deps/sqlite-amalgamation/sqlite3.h" "$tree/src/sqlite3ext.h" "$prefix/include/"
   mark_done sqlite "${cflags[*]} ${sqlite_flags[*]}"
-fi
-
-# --- inih --------------------------------------------------------------------
-# From trixie's source package (59-1): Debian's patches turn inih's
-# compile-time settings into run-time variables (ini_max_line,
-# ini_allow_bom, ini_stop_on_first_error, ...), which the configuration
-# reader sets, and bookworm's source (55-1, what the Linux build links) is
-# not on the mirror. Debian's debian/rules configures meson with
-# -Ddistro_install=true, which gives ini.c one macro, INI_HANDLER_LINENO=1
-# (its patch "Force INI_HANDLER_LINENO"), and leaves every other setting to
-# the defaults of the patched ini.h; the same here.
-inih_flags=(-DINI_HANDLER_LINENO=1)
-if ! step_done inih "${cflags[*]} ${inih_flags[*]}"; then
-  fetch_source libinih trixie || { echo "Cannot fetch the libinih source package (see $deps/src/libinih.log)." >&2; exit 1; }
-  tree=$(source_tree libinih)
-  mkdir -p "$deps/inih-build"
-  "$cc" "${cflags[@]}" "${inih_flags[@]}" -c "$tree/ini.c" -o "$deps/inih-build/ini.obj"
-  rm -f "$prefix/lib/libinih.a"
-  "$ar" rcs "$prefix/lib/libinih.a" "$deps/inih-build/ini.obj"
-  cp "$tree/ini.h" "$prefix/include/"
-  mark_done inih "${cflags[*]} ${inih_flags[*]}"
 fi
 
 # --- GoogleTest and GoogleMock -----------------------------------------------

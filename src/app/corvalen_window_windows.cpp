@@ -17,6 +17,7 @@
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
 #include "platform/version_info.h"
+#include "platform/wide_chars_windows.h"
 #include "update/exit_codes.h"
 
 namespace corvalen {
@@ -47,11 +48,6 @@ constexpr UINT_PTR kRefreshTimer = 1;
 constexpr int kIconResource = 1;
 // Room beside the widest line, so that its last character is not on the border.
 constexpr int kListExtentMargin = 6;
-constexpr int kErrCantOpenClipboard = 521;
-
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 COLORREF ToColorRef(form::Rgb rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }
 

@@ -125,18 +125,41 @@ int CheckCatalogue(const ModMain& module) {
   return errors ? kExitFindings : kExitCompleted;
 }
 
-// "Script: <path>, lines A-B (group of pieces i..j)" for a failed script.
+// "Script: <path>, líneas A-B (grupo de piezas i..j)" for a failed script.
 std::u16string FailureLocation(const RunRecord& record) {
   if (!record.failure) return std::u16string();
   const FailureRecord& failure = *record.failure;
   std::u16string text = u"Script: " + failure.script;
   if (const auto& group = failure.group) {
-    text += u", lines " + ToDecimal(group->lines.first) + u"-" + ToDecimal(group->lines.last) +
-            u" (group of pieces " + ToDecimal(static_cast<long long>(group->first_piece)) + u".." +
+    text += u", líneas " + ToDecimal(group->lines.first) + u"-" + ToDecimal(group->lines.last) +
+            u" (grupo de piezas " + ToDecimal(static_cast<long long>(group->first_piece)) + u".." +
             ToDecimal(static_cast<long long>(group->last_piece)) + u")";
-    if (group->file_line) text += u", line " + ToDecimal(*group->file_line);
+    if (group->file_line) text += u", línea " + ToDecimal(*group->file_line);
   }
   return text;
+}
+
+// A usage error as the console says it: CLI11's own texts are English, so
+// each kind of error it raises is told in words of our own.
+std::string UsageMessage(const CLI::App*, const CLI::Error& error) {
+  const std::string what = error.what();
+  std::string text;
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+    const size_t colon = what.find(": ");
+    text = "Argumento no esperado: " + (colon == std::string::npos ? what : what.substr(colon + 2));
+  } else if (dynamic_cast<const CLI::ExcludesError*>(&error) != nullptr) {
+    // "--a excludes --b"
+    const size_t at = what.find(" excludes ");
+    text = at == std::string::npos
+               ? what
+               : what.substr(0, at) + " no se puede usar junto con " + what.substr(at + 10);
+  } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+    // "--name: ..."
+    text = what.substr(0, what.find(':')) + ": falta su valor o sobra alguno";
+  } else {
+    text = "Error en la línea de órdenes: " + what;
+  }
+  return text + "\nUse --help para ver las opciones.\n";
 }
 
 // The run itself; returns its exit code.
@@ -164,28 +187,42 @@ int RunUpdate(ModMain& module, ConsoleWindow& window) {
 }  // namespace
 
 int RunConsoleProgram(int argc, char** argv) {
-  CLI::App app("Brings the application's databases up to date by running the SQL update "
-               "scripts of a folder, one transaction per script.",
+  CLI::App app("Pone al día las bases de datos de la aplicación ejecutando los scripts SQL de "
+               "actualización de una carpeta, cada script en una transacción.",
                "corvalensql-cli");
+  auto formatter = app.get_formatter();
+  formatter->label("Usage", "Uso");
+  formatter->label("OPTIONS", "OPCIONES");
+  formatter->label("Excludes", "Excluye");
+  formatter->label("Needs", "Necesita");
+  formatter->label("REQUIRED", "OBLIGATORIA");
+  app.option_defaults()->group("Opciones");
+  app.set_help_flag("-h,--help", "Muestra esta ayuda y termina");
+  app.failure_message(UsageMessage);
   std::string scripts;
   std::string config;
   std::string report;
   bool list_only = false;
   bool check_only = false;
-  app.add_option("--scripts", scripts, "Folder that holds the scripts (default: the program's folder)");
+  app.add_option("--scripts", scripts,
+                 "Carpeta que contiene los scripts (por omisión: la carpeta del programa)")
+      ->type_name("CARPETA");
   app.add_option("--config", config,
-                 "Configuration file of the data-access component (default: "
-                 "$ProgramFiles/Marvento/quorvexconfig.ini)");
+                 "Archivo de configuración del componente de acceso a datos (por omisión: "
+                 "$ProgramFiles/Marvento/quorvexconfig.ini)")
+      ->type_name("ARCHIVO");
   auto* list = app.add_flag("--list", list_only,
-                            "Print the catalogue of scripts and exit; no database is touched");
+                            "Muestra el catálogo de scripts y termina; no toca ninguna base de datos");
   auto* check = app.add_flag("--check", check_only,
-                             "Read and cut every script as a run would and report how, with what "
-                             "to look at; no database is touched");
-  app.add_option("--report", report, "Write a JSON report of the run to FILE when it ends")
+                             "Lee y corta cada script como lo haría una ejecución y cuenta cómo, con "
+                             "lo que conviene revisar; no toca ninguna base de datos");
+  app.add_option("--report", report, "Escribe al terminar un informe JSON de la ejecución en ARCHIVO")
+      ->type_name("ARCHIVO")
       ->excludes(list)
       ->excludes(check);
   list->excludes(check);
-  app.set_version_flag("--version", Utf16ToUtf8(VersionTitle()), "Print the program's version and exit");
+  app.set_version_flag("--version", Utf16ToUtf8(VersionTitle()),
+                       "Muestra la versión del programa y termina");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -201,7 +238,7 @@ int RunConsoleProgram(int argc, char** argv) {
   // Names as the system gave them, byte for byte, even when not UTF-8.
   const std::u16string scripts_folder = WithoutTrailingSeparator(NativeToUtf16(scripts));
   if (!scripts.empty() && !IsFolder(scripts_folder)) {
-    std::fprintf(stderr, "--scripts: %s is not a folder\n", Shown(DisplayName(scripts_folder)).c_str());
+    std::fprintf(stderr, "--scripts: %s no es una carpeta\n", Shown(DisplayName(scripts_folder)).c_str());
     return kExitUsage;
   }
   const std::u16string report_path = NativeToUtf16(report);

@@ -1,17 +1,9 @@
 #include "db/quorvex_config.h"
 
-// Debian builds its libinih with INI_HANDLER_LINENO=1 (its patch "Force
-// INI_HANDLER_LINENO"), and scripts/windows-deps.sh builds the Windows one
-// the same way, but the installed ini.h defaults to 0: the handler is
-// declared here as the library calls it, with the line number.
-#define INI_HANDLER_LINENO 1
-#include <ini.h>
-
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <functional>
-#include <mutex>
+#include <new>
 
 #include "platform/ansi_file_bytes.h"
 #include "platform/numbered_error.h"
@@ -77,75 +69,87 @@ EntitySection& SectionNamed(ParseState& state, const std::u16string& name) {
   return (*state.sections)[it->second];
 }
 
-int OnKeyValue(void* user, const char* section, const char* name, const char* value,
-               int /*line*/) {
-  auto* state = static_cast<ParseState*>(user);
+// Takes one "key = value" line of section `section` (all three as the file
+// writes them, in UTF-8); false, with the reason in `state`, when the line is
+// refused.
+bool OnKeyValue(ParseState& state, std::string_view section, std::string_view name,
+                std::string_view value) {
   const std::u16string section_name = Trim(Utf8ToUtf16(section));
   const std::u16string key = Utf8ToUtf16(name);
   if (section_name.empty()) {
-    state->reason = u"la clave \"" + key + u"\" está fuera de una sección [Entidad]";
-    return 0;
+    state.reason = u"la clave \"" + key + u"\" está fuera de una sección [Entidad]";
+    return false;
   }
   const char16_t* known = nullptr;
   for (const char16_t* k : kKnownKeys) {
     if (SameNameIgnoringCase(k, key)) known = k;
   }
   if (known == nullptr) {
-    state->reason = u"clave desconocida \"" + key + u"\"";
-    return 0;
+    state.reason = u"clave desconocida \"" + key + u"\"";
+    return false;
   }
-  EntitySection& entity = SectionNamed(*state, section_name);
+  EntitySection& entity = SectionNamed(state, section_name);
   if (entity.values.count(known) != 0) {
-    state->reason = u"la clave " + std::u16string(known) + u" ya figura en la sección [" +
-                    entity.name + u"]";
-    return 0;
+    state.reason = u"la clave " + std::u16string(known) + u" ya figura en la sección [" +
+                   entity.name + u"]";
+    return false;
   }
   std::u16string text = Utf8ToUtf16(value);
   if (!WalkReferences(text, [](std::u16string_view) {}, [](std::u16string_view) {})) {
-    state->reason = u"referencia a variable mal formada; se escribe ${NOMBRE}";
-    return 0;
+    state.reason = u"referencia a variable mal formada; se escribe ${NOMBRE}";
+    return false;
   }
   entity.values.emplace(known, std::move(text));
-  return 1;
+  return true;
 }
 
-// The longest line of `text` in bytes, its line end included, and the
-// number of that line.
-std::pair<size_t, int> LongestLine(const std::string& text) {
-  std::pair<size_t, int> longest{0, 1};
-  size_t begin = 0;
-  int line = 1;
-  while (begin < text.size()) {
-    size_t end = text.find('\n', begin);
-    end = end == std::string::npos ? text.size() : end + 1;
-    if (end - begin > longest.first) longest = {end - begin, line};
-    begin = end;
-    ++line;
+// The blanks around a line, its name and its value: space, tab, CR, LF,
+// vertical tab and form feed.
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::string_view TrimLeft(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  return s;
+}
+
+std::string_view TrimRight(std::string_view s) {
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Reads `text` line by line (lines end at LF; a UTF-8 byte-order mark may
+// open the first) and hands each "key = value" line to OnKeyValue. Blank
+// lines and lines whose first character is ';' or '#' are comments; ';'
+// further on belongs to the value (every ODBC connection string holds one).
+// "[name]" opens a section (what follows the ']' is ignored); otherwise the
+// first '=' or ':' parts key from value. Returns the number of the first line
+// refused (with its reason in `state` when OnKeyValue refused it), or 0. One
+// pass over the text, which is read in place: lines may be of any length.
+int ReadLines(std::string_view text, ParseState& state) {
+  std::string_view section;
+  int number = 0;
+  while (!text.empty()) {
+    const size_t lf = text.find('\n');
+    std::string_view line = text.substr(0, lf);
+    text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+    ++number;
+    if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+    line = TrimLeft(TrimRight(line));
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    if (line.front() == '[') {
+      const size_t close = line.find(']', 1);
+      if (close == std::string_view::npos) return number;
+      section = line.substr(1, close - 1);
+      continue;
+    }
+    const size_t separator = line.find_first_of("=:");
+    if (separator == std::string_view::npos) return number;
+    if (!OnKeyValue(state, section, TrimRight(line.substr(0, separator)),
+                    TrimLeft(line.substr(separator + 1)))) {
+      return number;
+    }
   }
-  return longest;
-}
-
-// Runs inih over `text` with the settings this file format needs. The
-// library keeps its settings in process-wide variables, hence the lock.
-int ParseWithInih(const std::string& text, int max_line, ParseState& state) {
-  static std::mutex mutex;
-  std::lock_guard<std::mutex> lock(mutex);
-  // Lines of any length (long connection strings), read whole: inih reads a
-  // line longer than ini_max_line as several lines, so the limit is set from
-  // the text itself; the buffer grows as long lines come.
-  ini_use_stack = false;
-  ini_allow_realloc = true;
-  ini_max_line = max_line;
-  // ';' is part of every ODBC connection string: comments only start lines.
-  ini_allow_inline_comments = false;
-  // An indented line is an error rather than a silent continuation.
-  ini_allow_multiline = false;
-  ini_allow_no_value = false;
-  ini_allow_bom = true;
-  // The first bad line is the one reported, and the handler's reason must
-  // belong to it.
-  ini_stop_on_first_error = true;
-  return ini_parse_string(text.c_str(), OnKeyValue, &state);
+  return 0;
 }
 
 std::u16string Quoted(const std::u16string& path) { return u"\"" + DisplayName(path) + u"\""; }
@@ -189,24 +193,20 @@ QuorvexConfig QuorvexConfig::Load(const std::u16string& path) {
 QuorvexConfig QuorvexConfig::Parse(std::string_view text, const std::u16string& path) {
   QuorvexConfig config;
   config.path_ = path;
-  // inih reads up to the first NUL; a NUL in the file is a bad line.
+  // The text is read up to its first NUL; a NUL in the file is a bad line.
   const size_t nul = text.find('\0');
-  std::string content(text.substr(0, nul));
+  const std::string_view content = text.substr(0, nul);
   ParseState state{&config.sections_, &config.index_, {}};
-  // Room for the longest line, its line end and the terminating NUL.
-  const auto [longest, longest_line] = LongestLine(content);
   int line = 0;
-  if (longest > static_cast<size_t>(INT_MAX) - 2) {
-    line = longest_line;
-    state.reason = u"la línea es demasiado larga";
-  } else {
-    line = ParseWithInih(content, std::max(200, static_cast<int>(longest) + 2), state);
+  try {
+    line = ReadLines(content, state);
+  } catch (const std::bad_alloc&) {
+    throw NumberedError(kErrOutOfMemory);
   }
   if (line == 0 && nul != std::string_view::npos) {
     line = 1 + static_cast<int>(std::count(content.begin(), content.end(), '\n'));
     state.reason = u"contiene un carácter nulo";
   }
-  if (line < 0) throw NumberedError(kErrOutOfMemory);
   if (line > 0) {
     std::u16string message;
     if (state.reason.empty()) {

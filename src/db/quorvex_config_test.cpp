@@ -29,7 +29,7 @@ TEST(QuorvexConfigTest, ReadsSectionsWithoutRegardToCaseAndKeepsValuesAsWritten)
   ASSERT_NE(catalogos, nullptr);
   EXPECT_EQ(catalogos->name, u"CATALOGOS");
   EXPECT_EQ(*catalogos->Get(kKeyTag), u"SQLSERVER");
-  // A line longer than inih's usual 200 bytes, with ';' inside, arrives whole
+  // A line of more than 200 bytes, with ';' inside, arrives whole
   // and with its variable not yet replaced.
   const std::u16string* connection = catalogos->Get(kKeyConnection);
   ASSERT_NE(connection, nullptr);
@@ -127,6 +127,15 @@ TEST(QuorvexConfigTest, ValuesMayBeOfAnyLengthAndALaterBadLineKeepsItsNumber) {
   } catch (const NumberedError& e) {
     EXPECT_EQ(e.description(), u"Línea 5 mal formada en el archivo de configuración \"x.ini\".");
   }
+}
+
+TEST(QuorvexConfigTest, ReadsIndentedLinesColonsAndLongSectionNames) {
+  const std::string long_name(300, 'E');
+  QuorvexConfig config = QuorvexConfig::Parse(
+      "  # comment\n[NCM] after the bracket\n\t Tag : a=b;c \f\n[" + long_name + "]\nTag=x", u"x.ini");
+  EXPECT_EQ(*config.Find(u"NCM")->Get(kKeyTag), u"a=b;c");
+  ASSERT_NE(config.Find(Utf8ToUtf16(long_name)), nullptr);
+  EXPECT_EQ(config.Find(Utf8ToUtf16(long_name.substr(1))), nullptr);
 }
 
 TEST(QuorvexConfigTest, SectionNamesMatchLettersOfEitherCase) {

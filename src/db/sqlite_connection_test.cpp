@@ -10,7 +10,7 @@
 
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
-#include "tests/fakes/temp_folder.h"
+#include "db/sqlite_test_database.h"
 #include "tests/fakes/error_of.h"
 
 namespace corvalen {
@@ -21,121 +21,26 @@ using namespace std::string_literals;
 
 namespace fs = std::filesystem;
 
-class SqliteConnectionTest : public ::testing::Test {
- protected:
-  SqliteConnectionTest() : dir_(folder_.path()), file_(dir_ / "ncm.db") {
-    Raw("CREATE TABLE t(a INTEGER, b TEXT)");
-  }
+// The cases every connection shares are in connection_test.cpp.
+class SqliteConnectionTest : public ::testing::Test,
+                             protected corvalen::testing::SqliteTestDatabase {};
 
-  std::shared_ptr<Connection> Open(int busy_ms = 2000) {
-    return OpenSqliteConnection(Utf8ToUtf16(file_.string()), SqliteOptions{busy_ms});
-  }
-
-  // Runs `sql` on a connection of its own (creating the file if needed) and
-  // returns the first column of the first row as text.
-  std::string Raw(const std::string& sql) {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(file_.string().c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* stmt = nullptr;
-    std::string out;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
-    if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0) != nullptr) {
-      out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
-  }
-
-
-  corvalen::testing::TempFolder folder_{"corvalen-sqlite"};
-  fs::path dir_;
-  fs::path file_;
-};
-
-TEST_F(SqliteConnectionTest, RunsEveryStatementOfABatchInOrder) {
+TEST_F(SqliteConnectionTest, BlankBatchesRunNothingAndErrorsWhileSteppingFail) {
   auto db = Open();
-  db->Execute(
-      u"INSERT INTO t VALUES (1, 'uno');\r\n"
-      u"-- a comment between statements\r\n"
-      u"INSERT INTO t VALUES (2, 'Año ñandú');\r\n"
-      u"UPDATE t SET a = a * 10 WHERE a = 1;\r\n"
-      u"SELECT * FROM t;   /* rows are read and discarded */\r\n");
-  EXPECT_EQ(Raw("SELECT group_concat(a, ',') FROM (SELECT a FROM t ORDER BY rowid)"), "10,2");
-  EXPECT_EQ(Raw("SELECT b FROM t WHERE a = 2"), "Año ñandú");
-  // Blanks only, or nothing at all, run nothing and do not fail.
   db->Execute(u"  \r\n  ");
   db->Execute(u"");
-}
-
-TEST_F(SqliteConnectionTest, AnErrorInTheThirdStatementFailsAndRollbackUndoesTheFirstTwo) {
-  auto db = Open();
-  EXPECT_EQ(db->BeginTrans(), 1);
-  NumberedError error = ErrorOf([&] {
-    db->Execute(
-        u"INSERT INTO t VALUES (1, 'a'); INSERT INTO t VALUES (2, 'b');"
-        u"INSERT INTO nope VALUES (3); INSERT INTO t VALUES (4, 'd');");
-  });
-  EXPECT_EQ(error.number(), kErrDatabase);
-  EXPECT_EQ(error.description(), u"no such table: nope");
-  db->RollbackTrans();
-  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
-
   // An error raised while stepping through rows fails the call as well.
-  error = ErrorOf([&] { db->Execute(u"SELECT abs(-9223372036854775807 - 1)"); });
+  NumberedError error = ErrorOf([&] { db->Execute(u"SELECT abs(-9223372036854775807 - 1)"); });
+  EXPECT_EQ(error.number(), kErrDatabase);
   EXPECT_EQ(error.description(), u"integer overflow");
 }
 
-TEST_F(SqliteConnectionTest, ABatchWithANulCharacterIsRefusedBeforeAnyOfItRuns) {
-  Raw("INSERT INTO t VALUES (1, 'a')");
-  auto db = Open();
-  // Line ends CR LF, CR and LF: the NUL stands on line 4.
-  NumberedError error = ErrorOf([&] {
-    db->Execute(u"INSERT INTO t VALUES (2, 'b');\r\n--\r--\nDELETE FROM t\0 WHERE a = 1"s);
-  });
-  EXPECT_EQ(error.number(), kErrDatabase);
-  EXPECT_EQ(error.description(), u"El texto SQL contiene un carácter nulo en la línea 4 del lote.");
-  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
-}
-
-TEST_F(SqliteConnectionTest, CommitIsSeenFromASecondConnectionAndNotBefore) {
-  auto db = Open();
-  db->BeginTrans();
-  db->Execute(u"INSERT INTO t VALUES (7, 'x')");
-  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
-  db->CommitTrans();
-  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
-  // A new transaction can follow on the same connection.
-  db->BeginTrans();
-  db->Execute(u"DELETE FROM t");
-  db->RollbackTrans();
-  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "1");
-}
-
-TEST_F(SqliteConnectionTest, AConnectionGivenUpWithATransactionOpenLeavesNothing) {
-  {
-    auto db = Open();
-    db->BeginTrans();
-    db->Execute(u"INSERT INTO t VALUES (1, 'a'); CREATE TABLE u(x)");
-  }
-  EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
-  EXPECT_EQ(Raw("SELECT count(*) FROM sqlite_master WHERE name = 'u'"), "0");
-  // Also a transaction that the text itself began and never ended.
+TEST_F(SqliteConnectionTest, ATransactionTheTextBeganIsUndoneWhenTheConnectionIsGivenUp) {
   {
     auto db = Open();
     db->Execute(u"BEGIN; INSERT INTO t VALUES (1, 'a')");
   }
   EXPECT_EQ(Raw("SELECT count(*) FROM t"), "0");
-}
-
-TEST_F(SqliteConnectionTest, TransactionCallsOutOfOrderFail) {
-  auto db = Open();
-  EXPECT_EQ(ErrorOf([&] { db->CommitTrans(); }).description(), u"No transaction is active.");
-  EXPECT_EQ(ErrorOf([&] { db->RollbackTrans(); }).description(), u"No transaction is active.");
-  db->BeginTrans();
-  EXPECT_EQ(ErrorOf([&] { db->BeginTrans(); }).description(), u"A transaction is already active.");
-  db->CommitTrans();
-  EXPECT_EQ(ErrorOf([&] { db->CommitTrans(); }).number(), kErrDatabase);
 }
 
 TEST_F(SqliteConnectionTest, OnlyAnExistingRegularFileIsOpenedAndNoneIsCreated) {

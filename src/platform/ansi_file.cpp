@@ -57,8 +57,9 @@ bool LineInput::Fill() {
   while (pos_ == end_) {
     if (bytes_exhausted_) return false;
     if (!bytes_) {
-      bytes_ = std::make_unique<char[]>(chunk_bytes_);
-      text_ = std::make_unique<char16_t[]>(TextDecoder::MaxOutput(chunk_bytes_));
+      // Filled before they are read: no need to clear them first.
+      bytes_ = std::make_unique_for_overwrite<char[]>(chunk_bytes_);
+      text_ = std::make_unique_for_overwrite<char16_t[]>(TextDecoder::MaxOutput(chunk_bytes_));
     }
     size_t got = file_.Read(bytes_.get(), chunk_bytes_);
     if (!encoding_) {
@@ -95,7 +96,7 @@ bool LineInput::AtEnd() {
 
 void LineInput::ReadLine(std::u16string* line) {
   line->clear();
-  if (AtEnd()) throw NumberedError(kErrInputPastEnd, u"Input past end of file");
+  if (AtEnd()) throw NumberedError(kErrInputPastEnd);
   for (;;) {
     const char16_t* begin = text_.get() + pos_;
     const char16_t* end = text_.get() + end_;

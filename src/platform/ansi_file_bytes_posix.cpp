@@ -8,14 +8,11 @@
 
 #include "platform/ansi_file_bytes.h"
 #include "platform/numbered_error.h"
+#include "platform/system_error.h"
 #include "platform/utf.h"
 
 namespace corvalen {
 namespace {
-
-constexpr int32_t kErrDeviceIo = 57;
-
-std::u16string SystemText(int error_number) { return Utf8ToUtf16(std::strerror(error_number)); }
 
 bool FolderExists(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -25,23 +22,11 @@ bool FolderExists(const std::string& path) {
   return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// errno's error for a file that did not open: ENOENT is 76 rather than 53
+// when the folder is missing too.
 NumberedError OpenError(int error_number, const std::string& path) {
-  switch (error_number) {
-    case ENOENT:
-      return NumberedError(FolderExists(path) ? kErrFileNotFound : kErrPathNotFound);
-    case ENOTDIR:
-      return NumberedError(kErrPathNotFound);
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case ENXIO:  // a socket
-      return NumberedError(kErrPathFileAccess);
-    case ENOMEM:
-      return NumberedError(kErrOutOfMemory);
-    default:
-      return NumberedError(kErrBadFileName, StandardDescription(kErrBadFileName) + u" (" +
-                                                SystemText(error_number) + u")");
-  }
+  if (error_number == ENOENT && !FolderExists(path)) return NumberedError(kErrPathNotFound);
+  return FileError(static_cast<uint32_t>(error_number));
 }
 
 }  // namespace
@@ -76,7 +61,8 @@ size_t FileBytes::Read(char* buffer, size_t capacity) {
     if (n >= 0) return static_cast<size_t>(n);
     if (errno == EINTR) continue;
     if (errno == EISDIR) throw NumberedError(kErrPathFileAccess);
-    throw NumberedError(kErrDeviceIo, u"Device I/O error (" + SystemText(errno) + u")");
+    throw NumberedError(kErrDeviceIo, StandardDescription(kErrDeviceIo) + u" (" +
+                                          SystemErrorText(static_cast<uint32_t>(errno)) + u")");
   }
 }
 

@@ -11,7 +11,9 @@
 
 #include "platform/ansi_file_decoder.h"
 #include "platform/numbered_error.h"
+#include "platform/system_error.h"
 #include "platform/utf.h"
+#include "platform/wide_chars_windows.h"
 
 namespace corvalen {
 namespace {
@@ -27,7 +29,8 @@ CodePage SystemCodePage() {
   page.id = GetACP();
   CPINFO info;
   if (page.id != CP_UTF8 && !GetCPInfo(page.id, &info)) {
-    throw NumberedError(kErrInvalidArgument, u"Text converter unavailable");
+    throw NumberedError(kErrInvalidArgument, u"No se encontró el conversor de la página de códigos " + ToDecimal(page.id) +
+                                                  u" del sistema: " + SystemErrorText(GetLastError()));
   }
   if (page.id != CP_UTF8 && info.MaxCharSize > 1) {
     page.double_byte = true;
@@ -66,11 +69,11 @@ size_t DecodeAnsiCodePage(std::string_view bytes, bool final, char16_t* out, siz
                              ? whole - done
                              : WholeCharacters(page, p + done, kMaxPiece);
     const int n = MultiByteToWideChar(page.id, 0, bytes.data() + done, static_cast<int>(piece),
-                                      reinterpret_cast<wchar_t*>(out + written),
+                                      Wide(out + written),
                                       static_cast<int>(piece));
     if (n <= 0) {
-      throw NumberedError(kErrInvalidArgument, u"Text decoding failed (system error " +
-                                                   ToDecimal(GetLastError()) + u")");
+      throw NumberedError(kErrInvalidArgument, u"No se pudo convertir el texto: " +
+                                                   SystemErrorText(GetLastError()));
     }
     done += piece;
     written += static_cast<size_t>(n);

@@ -8,11 +8,13 @@
 
 #include "platform/file_info.h"
 #include "platform/long_path.h"
+#include "platform/system_error.h"
+#include "platform/wide_chars_windows.h"
 
 namespace corvalen {
 namespace {
 
-std::filesystem::path Wide(const std::u16string& path) {
+std::filesystem::path FsPath(const std::u16string& path) {
   return std::filesystem::path(std::wstring(path.begin(), path.end()));
 }
 
@@ -32,16 +34,9 @@ FileKind KindOfFile(const std::u16string& path) {
   if (path.starts_with(u"\\\\.\\")) return FileKind::kOther;
   const DWORD attributes = GetFileAttributesW(name);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    switch (GetLastError()) {
-      case ERROR_FILE_NOT_FOUND:
-      case ERROR_PATH_NOT_FOUND:
-      case ERROR_INVALID_DRIVE:
-      case ERROR_BAD_NETPATH:
-      case ERROR_BAD_NET_NAME:
-        return FileKind::kMissing;
-      default:
-        return FileKind::kUnknown;
-    }
+    const int32_t number = FileErrorNumber(GetLastError());
+    return number == kErrFileNotFound || number == kErrPathNotFound ? FileKind::kMissing
+                                                                    : FileKind::kUnknown;
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::kFolder;
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return FileKind::kOther;
@@ -82,11 +77,11 @@ bool IsRelativePath(const std::u16string& path) {
 }
 
 std::u16string ParentFolder(const std::u16string& path) {
-  return Utf16(Wide(path).parent_path());
+  return Utf16(FsPath(path).parent_path());
 }
 
 std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
-  return Utf16(Wide(folder) / Wide(name));
+  return Utf16(FsPath(folder) / FsPath(name));
 }
 
 }  // namespace corvalen

@@ -2,6 +2,7 @@
 #ifndef CORVALEN_PLATFORM_FILE_WRITE_H_
 #define CORVALEN_PLATFORM_FILE_WRITE_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,10 @@ namespace corvalen {
 // when its handle closes until then; failing, it removes what it made.
 // Raises NumberedError (75 with the system's reason) when it cannot.
 void WriteFileAtomically(const std::u16string& path, std::string_view bytes);
+
+// Raises the error WriteFileAtomically raises for `path` when the system
+// answered `code` (errno, GetLastError()).
+[[noreturn]] void FailToWrite(const std::u16string& path, uint32_t code);
 
 // Whether a file could be created at `path`: its folder exists and takes new
 // files. Checked by creating and removing a file beside it; `path` itself is

@@ -16,12 +16,6 @@
 namespace corvalen {
 namespace {
 
-[[noreturn]] void Fail(const std::u16string& path, int error_number) {
-  throw NumberedError(kErrPathFileAccess, StandardDescription(kErrPathFileAccess) + u" (" +
-                                              DisplayName(path) + u": " +
-                                              Utf8ToUtf16(std::strerror(error_number)) + u")");
-}
-
 // A name beside `native` that nothing holds yet is tried in turn.
 std::string NameBeside(const std::string& native) {
   static std::atomic<unsigned> counter{0};
@@ -120,7 +114,7 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   int error_number = 0;
   if (WriteBeside(native, bytes, true, &error_number)) return;
   if (error_number == 0 && WriteBeside(native, bytes, false, &error_number)) return;
-  Fail(path, error_number);
+  FailToWrite(path, static_cast<uint32_t>(error_number));
 }
 
 bool CanCreateFileAt(const std::u16string& path) {

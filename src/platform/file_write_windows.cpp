@@ -5,26 +5,11 @@
 
 #include "platform/file_write.h"
 #include "platform/long_path.h"
-#include "platform/numbered_error.h"
 #include "platform/utf.h"
+#include "platform/wide_chars_windows.h"
 
 namespace corvalen {
 namespace {
-
-const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
-[[noreturn]] void Fail(const std::u16string& path, DWORD error) {
-  wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::u16string reason = text != nullptr ? std::u16string(reinterpret_cast<char16_t*>(text))
-                                          : u"error " + ToDecimal(error);
-  if (text != nullptr) LocalFree(text);
-  while (!reason.empty() && (reason.back() == u'\n' || reason.back() == u'\r')) reason.pop_back();
-  throw NumberedError(kErrPathFileAccess, StandardDescription(kErrPathFileAccess) + u" (" +
-                                              DisplayName(path) + u": " + reason + u")");
-}
 
 // Creates a new, empty file beside `path`; returns its handle and name, or
 // INVALID_HANDLE_VALUE.
@@ -52,7 +37,7 @@ bool DeleteWhenClosed(HANDLE file, bool on) {
 void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   std::u16string temporary;
   HANDLE file = CreateBeside(path, &temporary);
-  if (file == INVALID_HANDLE_VALUE) Fail(path, GetLastError());
+  if (file == INVALID_HANDLE_VALUE) FailToWrite(path, GetLastError());
   // Where the system refuses, the file is removed by hand on failure only.
   const bool pending = DeleteWhenClosed(file, true);
   size_t written = 0;
@@ -84,7 +69,7 @@ void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
   }
   if (!ok) {
     DeleteFileW(Wide(SystemPath(temporary)));
-    Fail(path, error);
+    FailToWrite(path, error);
   }
 }
 

@@ -1,8 +1,12 @@
 // The parts of the folder search that are the same on every system: the
-// name pattern and the order. Listing a folder is the platform's
-// (folder_search_posix.cpp, folder_search_windows.cpp).
+// pattern split into folder and name pattern, the matching and the order.
+// Listing a folder is the platform's (folder_listing.h).
 #include "platform/folder_search.h"
 
+#include <algorithm>
+
+#include "platform/folder_listing.h"
+#include "platform/path.h"
 #include "platform/wide_string.h"
 
 namespace corvalen {
@@ -40,6 +44,24 @@ bool NtfsNameLess(std::u16string_view a, std::u16string_view b) {
   // Equal after upper-casing (possible only where names keep their case):
   // the raw code units decide, so that the order never depends on the folder.
   return a < b;
+}
+
+std::u16string FolderSearch::First(const std::u16string& pattern) {
+  names_.clear();
+  next_ = 0;
+  if (pattern.find(u'\0') != std::u16string::npos) return std::u16string();
+  // The folder keeps its separator ("/", "C:\\", "dir/"); without one the
+  // pattern names files of the current folder. Windows takes '/' as well.
+  const size_t cut = pattern.find_last_of(std::u16string{u'/', kPathSeparator});
+  const std::u16string folder =
+      cut == std::u16string::npos ? std::u16string() : pattern.substr(0, cut + 1);
+  const std::u16string name_pattern =
+      cut == std::u16string::npos ? pattern : pattern.substr(cut + 1);
+  names_ = ListFiles(folder,
+                     [&](std::u16string_view name) { return WildcardMatch(name_pattern, name); });
+  std::sort(names_.begin(), names_.end(),
+            [](const std::u16string& a, const std::u16string& b) { return NtfsNameLess(a, b); });
+  return Next();
 }
 
 std::u16string FolderSearch::Next() {

@@ -15,11 +15,14 @@ std::u16string StandardDescription(int32_t number) {
     case kErrSubscriptOutOfRange: return u"Subscript out of range";
     case kErrBadFileName: return u"Bad file name or number";
     case kErrFileNotFound: return u"File not found";
+    case kErrDeviceIo: return u"Device I/O error";
+    case kErrInputPastEnd: return u"Input past end of file";
     case kErrPathFileAccess: return u"Path/File access error";
     case kErrPathNotFound: return u"Path not found";
     case kErrObjectNotSet: return u"Object variable or With block variable not set";
     case kErrInvalidPropertyValue: return u"Invalid property value";
     case kErrCannotCreateObject: return u"ActiveX component can't create object";
+    case kErrCantOpenClipboard: return u"Can't open Clipboard";
     default: return u"Application-defined or object-defined error";
   }
 }

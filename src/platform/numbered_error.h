@@ -17,11 +17,14 @@ enum ErrorNumber : int32_t {
   kErrSubscriptOutOfRange = 9,  // "Subscript out of range"
   kErrBadFileName = 52,         // "Bad file name or number"
   kErrFileNotFound = 53,        // "File not found"
+  kErrDeviceIo = 57,            // "Device I/O error"
+  kErrInputPastEnd = 62,        // "Input past end of file"
   kErrPathFileAccess = 75,      // "Path/File access error"
   kErrPathNotFound = 76,        // "Path not found"
   kErrObjectNotSet = 91,        // "Object variable or With block variable not set"
   kErrInvalidPropertyValue = 380,  // "Invalid property value"
   kErrCannotCreateObject = 429,    // "ActiveX component can't create object"
+  kErrCantOpenClipboard = 521,     // "Can't open Clipboard"
   kErrDatabase = -2147217900,      // a database rejected a call; the text is the database's
 };
 

@@ -6,11 +6,10 @@
 
 #include "platform/path.h"
 #include "platform/long_path.h"
+#include "platform/wide_chars_windows.h"
 
 namespace corvalen {
 namespace {
-
-const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 bool HasNul(const std::u16string& s) { return s.find(u'\0') != std::u16string::npos; }
 
@@ -23,7 +22,7 @@ std::u16string ProgramFolder() {
   // exactly: the buffer grows until the path fits (at most 32767 units).
   std::u16string path(MAX_PATH, u'\0');
   for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(path.data()),
+    const DWORD n = GetModuleFileNameW(nullptr, Wide(path.data()),
                                        static_cast<DWORD>(path.size()));
     if (n == 0) return std::u16string();
     if (n < path.size()) {
@@ -48,7 +47,7 @@ std::u16string EnvironmentValue(const std::u16string& name) {
     // Asked with too small a buffer, the call answers the size it needs
     // (with the NUL); the value may change in between, hence the loop.
     const DWORD n = GetEnvironmentVariableW(
-        Wide(name), size == 0 ? nullptr : reinterpret_cast<wchar_t*>(value.data()), size);
+        Wide(name), size == 0 ? nullptr : Wide(value.data()), size);
     if (n == 0) return std::u16string();  // unset, or set to the empty string
     if (n < size) {
       value.resize(n);

@@ -1,5 +1,7 @@
 #include "platform/utf.h"
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace corvalen {
@@ -41,6 +43,10 @@ size_t WellFormedSequence(const unsigned char* p, size_t n, char32_t* code) {
   *code = c;
   return length;
 }
+
+// Eight UTF-16 code units, and eight bytes, as vectors of GCC and Clang.
+using Units = uint16_t __attribute__((vector_size(16)));
+using Bytes = uint8_t __attribute__((vector_size(8)));
 
 // Appends the UTF-8 bytes of code point `c`.
 void AppendUtf8(char32_t c, std::string* out) {
@@ -140,21 +146,51 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (size_t i = 0; i < utf16.size(); ++i) {
-    const char16_t u = utf16[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
-      AppendUtf8(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00),
-                 &out);
-      ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      AppendUtf8(kReplacement, &out);
+  // Every batch sent to SQLite passes through here, so the bytes are written
+  // in place (one code unit gives at most three bytes, a pair four) and runs
+  // of ASCII are narrowed eight code units at a time.
+  std::string out(utf16.size() * 3, '\0');
+  auto* o = reinterpret_cast<unsigned char*>(out.data());
+  const char16_t* p = utf16.data();
+  const size_t n = utf16.size();
+  size_t i = 0;
+  while (i < n) {
+    while (n - i >= 8) {
+      Units units;
+      std::memcpy(&units, p + i, sizeof units);
+      uint64_t high[2];
+      const Units past_ascii = units & 0xFF80;
+      std::memcpy(high, &past_ascii, sizeof high);
+      if ((high[0] | high[1]) != 0) break;
+      const Bytes bytes = __builtin_convertvector(units, Bytes);
+      std::memcpy(o, &bytes, sizeof bytes);
+      o += 8;
+      i += 8;
+    }
+    if (i == n) break;
+    char32_t c = p[i++];
+    if (c >= 0xD800 && c <= 0xDBFF && i < n && p[i] >= 0xDC00 && p[i] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (p[i++] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = kReplacement;
+    }
+    if (c < 0x80) {
+      *o++ = static_cast<unsigned char>(c);
+    } else if (c < 0x800) {
+      *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+      *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+      *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+      *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
     } else {
-      AppendUtf8(u, &out);
+      *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+      *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+      *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+      *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
     }
   }
+  out.resize(static_cast<size_t>(o - reinterpret_cast<unsigned char*>(out.data())));
   return out;
 }
 

@@ -19,6 +19,12 @@ TEST(Utf8Test, EachMaximalSubpartBecomesOneReplacementCharacter) {
             u"\uFFFDA\uFFFD\uFFFDB\uFFFD\uFFFD\uFFFDC\uFFFD\uFFFDD\uFFFD\uFFFD\uFFFD");
   EXPECT_EQ(Utf16ToUtf8(Units({u'a', 0xD800, u'b', 0xDC00, 0xD83D, 0xDE00})),
             "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xF0\x9F\x98\x80");
+  // Runs of ASCII longer than eight units around every length of sequence,
+  // and a pair cut by the end of the text.
+  EXPECT_EQ(Utf16ToUtf8(u"INSERT INTO t VALUES (1);\u00F1 0123456789\u20AC\U0001F600abcdefghi" +
+                        Units({0xD83D})),
+            "INSERT INTO t VALUES (1);\xC3\xB1 0123456789\xE2\x82\xAC\xF0\x9F\x98\x80"
+            "abcdefghi\xEF\xBF\xBD");
   // In pieces, a sequence cut by the end waits for the next bytes, unless
   // the input is final.
   char16_t out[8];

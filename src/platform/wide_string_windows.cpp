@@ -20,20 +20,18 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/wide_chars_windows.h"
+
 namespace corvalen {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t");
-
 namespace {
-
-const wchar_t* Wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
 
 // The invariant upper-case mapping of `n` code units, as many code units.
 std::u16string Upper(const char16_t* s, int32_t n) {
   std::u16string out(static_cast<size_t>(n), u'\0');
   if (n == 0) return out;
   int written = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, Wide(s), n,
-                              reinterpret_cast<wchar_t*>(out.data()), n,
+                              Wide(out.data()), n,
                               nullptr, nullptr, 0);
   if (written != n) out.assign(s, static_cast<size_t>(n));  // unmapped
   return out;

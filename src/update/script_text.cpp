@@ -75,23 +75,12 @@ bool SeparatorWithLfAt(const char16_t* t, size_t i, size_t n) {
 // or 0.
 struct UpperAsciiTable {
   std::array<char, 0x10000> letter{};
-  // Upper-case letters that some code unit other than the two ASCII letters
-  // maps to (the dotless i maps to I). Where the first two letters of a word
-  // have no such code unit, the scan can skip ahead with a plain ASCII test.
-  std::array<bool, 128> other_preimage{};
 
   UpperAsciiTable() {
     for (char32_t c = 0; c < 0x10000; ++c) {
       const char32_t upper = UpperCaseUnit(static_cast<char16_t>(c));
-      if (upper < u'A' || upper > u'Z') continue;
-      letter[static_cast<size_t>(c)] = static_cast<char>(upper);
-      if (c != upper && c != upper + 0x20) other_preimage[static_cast<size_t>(upper)] = true;
+      if (upper >= u'A' && upper <= u'Z') letter[static_cast<size_t>(c)] = static_cast<char>(upper);
     }
-  }
-
-  bool AsciiPrefix(std::string_view word) const {
-    return !other_preimage[static_cast<unsigned char>(word[0])] &&
-           !other_preimage[static_cast<unsigned char>(word[1])];
   }
 };
 
@@ -109,19 +98,35 @@ struct Prefix {
         second(static_cast<char16_t>(word[1] | 0x20)) {}
 };
 
-// The next position from `i` where `p` or `q` begins (ASCII letters, either
-// case), or `n`.
+// Whether a code unit may stand for the ASCII letter `lower`: the letter in
+// either case, or any unit past ASCII (some of them map to an ASCII letter,
+// as the dotless i maps to I; the table decides).
+LaneMask MayBe(Lanes units, char16_t lower) {
+  return ((units | 0x20) == lower) | ((units & 0xFF80) != 0);
+}
+bool MayBe(char16_t unit, char16_t lower) { return (unit | 0x20) == lower || unit >= 0x80; }
+
+// The next position from `i` where `p` or `q` may begin, or `n`. Most text
+// is skipped eight units at a time; the table checks the candidates.
 size_t NextPrefix(const char16_t* t, size_t i, size_t n, Prefix p, Prefix q) {
+  auto may_begin = [&](size_t at) {
+    const Lanes a = Load(t + at);
+    const Lanes b = Load(t + at + 1);
+    return Any((MayBe(a, p.first) & MayBe(b, p.second)) | (MayBe(a, q.first) & MayBe(b, q.second)));
+  };
   while (n - i > kLanes) {
-    const Lanes a = Load(t + i) | 0x20;
-    const Lanes b = Load(t + i + 1) | 0x20;
-    if (Any(((a == p.first) & (b == p.second)) | ((a == q.first) & (b == q.second)))) break;
+    if (may_begin(i)) break;
     i += kLanes;
   }
+  // The last eight positions, looked at together (again in part): most
+  // pieces are short, and none of them holds a candidate.
+  if (n - i <= kLanes && n > kLanes && !may_begin(n - 1 - kLanes)) return n;
   for (; i + 1 < n; ++i) {
-    const char16_t a = t[i] | 0x20;
-    const char16_t b = t[i + 1] | 0x20;
-    if ((a == p.first && b == p.second) || (a == q.first && b == q.second)) return i;
+    const char16_t a = t[i];
+    const char16_t b = t[i + 1];
+    if ((MayBe(a, p.first) && MayBe(b, p.second)) || (MayBe(a, q.first) && MayBe(b, q.second))) {
+      return i;
+    }
   }
   return n;
 }
@@ -135,15 +140,13 @@ bool WordAt(const std::array<char, 0x10000>& upper, const char16_t* t, size_t i,
   return true;
 }
 
-// Whether the upper-case text holds `v` or `w`.
+// Whether the upper-case text holds `v` or `w` (each of two letters or more).
 bool ContainsEither(std::u16string_view text, std::string_view v, std::string_view w) {
   const UpperAsciiTable& table = UpperAscii();
   const char16_t* t = text.data();
   const size_t n = text.size();
   const Prefix p(v), q(w);
-  const bool skip = table.AsciiPrefix(v) && table.AsciiPrefix(w);
-  for (size_t i = skip ? NextPrefix(t, 0, n, p, q) : 0; i < n;
-       i = skip ? NextPrefix(t, i + 1, n, p, q) : i + 1) {
+  for (size_t i = NextPrefix(t, 0, n, p, q); i < n; i = NextPrefix(t, i + 1, n, p, q)) {
     if (WordAt(table.letter, t, i, n, v) || WordAt(table.letter, t, i, n, w)) return true;
   }
   return false;
@@ -204,9 +207,10 @@ bool ContainsEitherWord(std::u16string_view text, std::string_view a, std::strin
 }
 
 bool CreatesRoutine(std::u16string_view piece) {
-  // The rarer words first: most pieces hold none of them.
-  return (ContainsEither(piece, "PROC", "FUNCTION") || ContainsEither(piece, "TRIGGER", "VIEW")) &&
-         ContainsEither(piece, "CREATE", "ALTER");
+  // One scan settles the pieces that create and alter nothing, most of a
+  // script's (inserts, updates, deletes); the routine words need two.
+  return ContainsEither(piece, "CREATE", "ALTER") &&
+         (ContainsEither(piece, "PROC", "FUNCTION") || ContainsEither(piece, "TRIGGER", "VIEW"));
 }
 
 namespace {

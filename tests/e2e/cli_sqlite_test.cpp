@@ -69,7 +69,7 @@ TEST_F(CliSqliteTest, AFailingScriptInTheMiddleIsRolledBackAndStopsTheRun) {
       << r.err;
   // Then where the failing group is in the file, and its text as the
   // clipboard holds it.
-  EXPECT_NE(r.err.find("\nScript: " + path + ", lines 5-7 (group of pieces 2..2)\n\n-- ALTER"),
+  EXPECT_NE(r.err.find("\nScript: " + path + ", líneas 5-7 (grupo de piezas 2..2)\n\n-- ALTER"),
             std::string::npos)
       << r.err;
   EXPECT_NE(r.err.rfind("INSERT INTO no_existe VALUES (1);\n\n"), std::string::npos) << r.err;
@@ -153,7 +153,7 @@ TEST_F(CliSqliteTest, ANulCharacterFailsTheScriptAtItsLineBeforeAnythingIsSent) 
   EXPECT_FALSE(TableExists(erp_, "t")) << "the whole script is rolled back";
   // One call holds both pieces; its line 5 is the file's line 5.
   const std::string path = (folder_.path() / "NCM_01.sql").string();
-  EXPECT_NE(r.err.find("Script: " + path + ", lines 1-6 (group of pieces 0..1), line 5\n"),
+  EXPECT_NE(r.err.find("Script: " + path + ", líneas 1-6 (grupo de piezas 0..1), línea 5\n"),
             std::string::npos)
       << r.err;
   EXPECT_EQ(Report()["failure"]["line"], 5);
@@ -347,10 +347,20 @@ TEST(CliOptionsTest, VersionHelpAndBadUsage) {
   EXPECT_EQ(version.out, "CorvalenSQL v." CORVALEN_VERSION "\n");
   CliResult help = RunCli({"--help"});
   EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("--scripts"), std::string::npos);
-  EXPECT_EQ(RunCli({"--bogus"}).exit_code, 64);
-  EXPECT_EQ(RunCli({"--scripts"}).exit_code, 64);
-  EXPECT_EQ(RunCli({"extra"}).exit_code, 64);
+  EXPECT_NE(help.out.find("Uso: corvalensql-cli [OPCIONES]"), std::string::npos);
+  EXPECT_NE(help.out.find("--scripts CARPETA"), std::string::npos);
+  // Usage errors in Spanish, CLI11's own included.
+  const std::pair<std::vector<std::string>, std::string> bad[] = {
+      {{"--bogus"}, "Argumento no esperado: --bogus\n"},
+      {{"--scripts"}, "--scripts: falta su valor o sobra alguno\n"},
+      {{"extra"}, "Argumento no esperado: extra\n"},
+      {{"--list", "--check"}, "--list no se puede usar junto con --check\n"},
+  };
+  for (const auto& [args, first_line] : bad) {
+    CliResult r = RunCli(args);
+    EXPECT_EQ(r.exit_code, 64) << first_line;
+    EXPECT_EQ(r.err, first_line + "Use --help para ver las opciones.\n");
+  }
 }
 
 }  // namespace

@@ -20,7 +20,9 @@
 # when a tool or the program is missing.
 set -uo pipefail
 build=${1:?usage: window_cases.sh BUILD_DIR}
-wine=/usr/lib/wine/wine64
+# shellcheck source=scripts/wine-env.sh
+source "$(dirname "$0")/../../scripts/wine-env.sh"
+wine=$WINE
 # The project's version, as the build wrote it.
 version=$(cat "$build/VERSION" 2>/dev/null)
 [ -n "$version" ] || { echo "skipped: no VERSION in $build"; exit 77; }
@@ -37,7 +39,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/corvalen-window.XXXXXX")
 export WINEPREFIX=$work/wine WINEDEBUG=-all
 xvfb_pid=
 cleanup() {
-  /usr/lib/wine/wineserver -k 2>/dev/null
+  "$WINESERVER" -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
@@ -52,7 +54,7 @@ export DISPLAY=:$(head -n1 "$work/display")
 
 # The first start fills a new prefix; the cases then share it.
 "$wine" wineboot --init >/dev/null 2>&1
-/usr/lib/wine/wineserver -p 2>/dev/null
+"$WINESERVER" -p 2>/dev/null
 config_dir="$WINEPREFIX/drive_c/Program Files (x86)/Marvento"
 mkdir -p "$config_dir"
 
