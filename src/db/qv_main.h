@@ -25,18 +25,12 @@ inline constexpr int32_t kDefaultCommandTimeoutSeconds = 0;
 inline constexpr int32_t kMaxTimeoutSeconds = 86400;
 
 // Error texts never carry a secret: whatever a driver says is passed through
-// ScrubSecrets first. The secrets are:
-// - the values of the password attributes (PWD=, Password=) of an ODBC
-//   Connection, whatever their length;
-// - the value of each ${NAME} variable put into Connection that is
-//   kSecretRun (8) or more characters long;
-// - the value of a shorter ${NAME} variable put into Connection when it
-//   stands inside a password attribute's value.
-// A secret of 8 or more characters is hidden wherever it appears, and so is
-// every run of 8 or more consecutive characters of it (a server may echo a
-// value cut short); a shorter one where it stands whole, never as a piece of
-// another word. Values
-// put into Tag, Provider and the timeout keys are no secrets.
+// ScrubSecrets (db/secret_scrub.h, which says how each is hidden). The
+// secrets are the values of the password attributes (PWD=, Password=) of an
+// ODBC Connection, each ${NAME} variable put into Connection that is
+// kSecretRun or more characters long, and a shorter one only where it stands
+// inside a password attribute's value; values put into Tag, Provider and the
+// timeout keys are not.
 //
 // SQLite: the Connection value names an existing regular file; a relative
 // name is taken from the configuration file's folder.
