@@ -141,7 +141,7 @@ std::u16string FailureLocation(const RunRecord& record) {
 
 // A usage error as the console says it: CLI11's own texts are English, so
 // each kind of error it raises is told in words of our own.
-std::string UsageMessage(const CLI::App*, const CLI::Error& error) {
+std::string UsageMessage(const CLI::Error& error) {
   const std::string what = error.what();
   std::string text;
   if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
@@ -198,7 +198,6 @@ int RunConsoleProgram(int argc, char** argv) {
   formatter->label("REQUIRED", "OBLIGATORIA");
   app.option_defaults()->group("Opciones");
   app.set_help_flag("-h,--help", "Muestra esta ayuda y termina");
-  app.failure_message(UsageMessage);
   std::string scripts;
   std::string config;
   std::string report;
@@ -231,7 +230,7 @@ int RunConsoleProgram(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     // Its text repeats the arguments: escaped, like every text printed.
-    std::fprintf(stderr, "%s\n", ShownText(Utf8ToUtf16(e.what())).c_str());
+    std::fprintf(stderr, "%s", ShownText(Utf8ToUtf16(UsageMessage(e))).c_str());
     return kExitUsage;
   }
 

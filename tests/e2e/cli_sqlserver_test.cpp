@@ -124,7 +124,7 @@ TEST_F(CliSqlServerTest, EveryFailureEndsTheRunRolledBackAndSaysWhere) {
   // Where the failing line stands in the file.
   folder_.CopyFixture("tds/linea_en_datos.sql", "NCM_01.sql");
   Config();
-  EXPECT_NE(Run().err.find("(group of pieces 0..1), line 4\n"), std::string::npos);
+  EXPECT_NE(Run().err.find("(grupo de piezas 0..1), línea 4\n"), std::string::npos);
 }
 
 TEST_F(CliSqlServerTest, TdsSevenOneAndAPasswordInBracesAtTheEnd) {
