@@ -154,7 +154,7 @@ class Judge {
     }
     const bool first_of_call = tokens_in_call_ == 0;
     ++tokens_in_call_;
-    if (!Inner() && (t.kind == TsqlToken::kSqlcmdVariable ||
+    if (!Inner() && (t.kind == TsqlToken::kSqlcmdVariable || t.kind == TsqlToken::kName ||
                      (t.line_start && t.kind == TsqlToken::kSymbol))) {
       Sqlcmd(t);
     }
@@ -243,7 +243,31 @@ class Judge {
     return w == TsqlWord::kCreate ? u"CREATE" : w == TsqlWord::kAlter ? u"ALTER" : u"DROP";
   }
 
+  // The $(name) inside a bracketed or quoted name (USE [$(Base)]), or an
+  // empty view.
+  static std::u16string_view SqlcmdVariableIn(std::u16string_view name) {
+    for (size_t at = name.find(u"$("); at != std::u16string_view::npos;
+         at = name.find(u"$(", at + 2)) {
+      size_t end = at + 2;
+      while (end < name.size() && tsql_detail::IsWordChar(name[end])) ++end;
+      if (end > at + 2 && end < name.size() && name[end] == u')') {
+        return name.substr(at, end + 1 - at);
+      }
+    }
+    return {};
+  }
+
   void Sqlcmd(const TsqlToken& t) {
+    if (t.kind == TsqlToken::kName) {
+      const std::u16string_view variable = SqlcmdVariableIn(t.text);
+      if (!variable.empty()) {
+        Error(Pos(variable.data()), u"variable de sqlcmd " + std::u16string(variable) +
+                                        u" dentro del nombre " + std::u16string(t.text) +
+                                        u": la ejecución no la sustituye y el nombre queda "
+                                        u"tal cual");
+      }
+      return;
+    }
     if (t.kind == TsqlToken::kSqlcmdVariable) {
       Error(Pos(t.text.data()), u"variable de sqlcmd " + std::u16string(t.text) +
                                     u": la ejecución no la sustituye y SQL Server da error de "

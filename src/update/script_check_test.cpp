@@ -88,7 +88,7 @@ TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
   EXPECT_EQ(Lines(Check("sqlcmd.sql")),
             (std::vector<std::string>{"1: directiva de", "2: variable de",
                                       "4: SET DATEFORMAT (nota)", "5: SET IMPLICIT_TRANSACTIONS",
-                                      "6: SET NOEXEC", "9: directiva de"}));
+                                      "6: SET NOEXEC", "9: directiva de", "11: variable de"}));
 }
 
 TEST(ScriptCheckTest, NoSeparatorAndUtf8WithoutMark) {

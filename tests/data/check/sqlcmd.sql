@@ -8,3 +8,5 @@ INSERT INTO t VALUES ('$(no es variable)');  -- $(tampoco)
 GO
 !!dir
 GO
+SELECT * FROM [$(Esquema)].[t ($x)];
+GO
