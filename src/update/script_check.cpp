@@ -64,6 +64,16 @@ bool IsSymbol(const TsqlToken& t, char16_t c) {
   return t.kind == TsqlToken::kSymbol && t.text[0] == c;
 }
 
+// Whether a word token is `lower`, in any letter case (`lower` is ASCII).
+bool IsWord(const TsqlToken& t, std::u16string_view lower) {
+  if (t.text.size() != lower.size()) return false;
+  for (size_t k = 0; k < lower.size(); ++k) {
+    const char16_t c = t.text[k];
+    if ((c >= u'A' && c <= u'Z' ? c + 32 : c) != lower[k]) return false;
+  }
+  return true;
+}
+
 bool IsNamePart(const TsqlToken& t) {
   return (t.kind == TsqlToken::kWord && !t.statement) || t.kind == TsqlToken::kName;
 }
@@ -187,7 +197,7 @@ class Judge {
   enum class Mode {
     kNone, kDdl, kDdlDatabase, kDdlFulltext, kDdlTable, kAlterTable, kAlterAdd, kAlterAddList,
     kRollback, kRollbackTran, kBegin, kSave, kSaveTran, kUse, kDeclareName, kDeclareRest, kSet,
-    kSetValue, kBackup, kExec, kExecParen, kDeallocate,
+    kSetValue, kBackup, kExec, kExecParen, kExecSql, kDeallocate,
   };
   struct Declared {
     size_t piece;
@@ -584,17 +594,32 @@ class Judge {
           exec_text_.clear();
           return true;
         }
+        // EXEC [sys.]sp_executesql N'…': its first argument is run the same way.
+        if (t.kind == TsqlToken::kWord && (IsWord(t, u"sys") || IsWord(t, u"dbo"))) {
+          mode_ = Mode::kExec;
+          return true;
+        }
+        if (IsSymbol(t, u'.')) {
+          mode_ = Mode::kExec;
+          return true;
+        }
+        if (t.kind == TsqlToken::kWord && IsWord(t, u"sp_executesql")) {
+          mode_ = Mode::kExecSql;
+          exec_text_.clear();
+          return true;
+        }
         return false;
+      case Mode::kExecSql:
+        // The statement's literal, named (@stmt = N'…') or not.
+        if (t.kind == TsqlToken::kVariable || IsSymbol(t, u'=')) return true;
+        mode_ = Mode::kNone;
+        if (t.kind != TsqlToken::kString) return false;
+        AppendLiteral(t.text);
+        JudgeExecText();
+        return true;
       case Mode::kExecParen:
         if (t.kind == TsqlToken::kString) {
-          // The literal's text, quotes off and '' undoubled.
-          std::u16string_view s = t.text;
-          if (!s.empty() && (s[0] == u'N' || s[0] == u'n')) s.remove_prefix(1);
-          s = s.substr(1, s.size() >= 2 ? s.size() - 2 : 0);
-          for (size_t k = 0; k < s.size(); ++k) {
-            exec_text_ += s[k];
-            if (s[k] == u'\'' && k + 1 < s.size() && s[k + 1] == u'\'') ++k;
-          }
+          AppendLiteral(t.text);
           return true;
         }
         if (IsSymbol(t, u'+')) return true;
@@ -643,6 +668,16 @@ class Judge {
                 u" se declaró en una llamada anterior (línea {línea}): en esta no existe (Msg "
                 u"137)",
             it->second.at);
+    }
+  }
+
+  // Adds a string literal's text to the EXEC text: quotes off, '' undoubled.
+  void AppendLiteral(std::u16string_view s) {
+    if (!s.empty() && (s[0] == u'N' || s[0] == u'n')) s.remove_prefix(1);
+    s = s.substr(1, s.size() >= 2 ? s.size() - 2 : 0);
+    for (size_t k = 0; k < s.size(); ++k) {
+      exec_text_ += s[k];
+      if (s[k] == u'\'' && k + 1 < s.size() && s[k + 1] == u'\'') ++k;
     }
   }
 

@@ -55,8 +55,10 @@ TEST(ScriptCheckTest, TransactionsAsSqlServerTakesThem) {
   // words in texts and comments, or the rollback to a savepoint.
   EXPECT_EQ(Lines(check), (std::vector<std::string>{
                               "6: ALTER DATABASE", "30: ROLLBACK deshace", "32: COMMIT confirma",
-                              "34: dentro de", "36: CREATE TABLE", "39: BACKUP no"}));
+                              "34: dentro de", "36: CREATE TABLE", "39: BACKUP no",
+                              "41: dentro de"}));
   EXPECT_TRUE(Says(check, 34, "CREATE FULLTEXT CATALOG no se admite"));
+  EXPECT_TRUE(Says(check, 41, "RESTORE no se admite"));
   EXPECT_TRUE(Says(check, 36, "(Msg 12331)"));
 }
 

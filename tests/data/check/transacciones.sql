@@ -38,3 +38,6 @@ CREATE TABLE dbo.sesiones (id int NOT NULL PRIMARY KEY NONCLUSTERED)
 GO
 BACKUP DATABASE Ventas TO DISK = 'C:\respaldo\ventas.bak';
 GO
+EXEC sys.sp_executesql @stmt = N'RESTORE DATABASE Ventas FROM DISK = ''C:\r.bak''';
+EXEC dbo.usp_alta N'CREATE DATABASE x';
+GO
