@@ -142,10 +142,10 @@ class Watchdog {
 class TimeBoundConnection : public Connection {
  public:
   TimeBoundConnection(std::shared_ptr<Connection> inner, int32_t seconds,
-                      std::chrono::milliseconds grace)
+                      std::chrono::milliseconds grace, std::chrono::milliseconds backstop)
       : inner_(std::move(inner)),
         seconds_(seconds),
-        watchdog_(*inner_, std::chrono::seconds(seconds), grace,
+        watchdog_(*inner_, std::chrono::seconds(seconds) + backstop, grace,
                   u"El lote no terminó " + ToDecimal((grace.count() + 999) / 1000) +
                       u" s después de cancelarlo por agotarse el tiempo de espera del comando (" +
                       ToDecimal(seconds) + u" s): el programa termina sin esperarlo y sin "
@@ -186,8 +186,9 @@ void SetStuckBatchHandler(StuckBatchHandler handler) {
 }
 
 std::shared_ptr<Connection> WithCommandTimeout(std::shared_ptr<Connection> connection,
-                                               int32_t seconds, std::chrono::milliseconds grace) {
-  return std::make_shared<TimeBoundConnection>(std::move(connection), seconds, grace);
+                                               int32_t seconds, std::chrono::milliseconds grace,
+                                               std::chrono::milliseconds backstop) {
+  return std::make_shared<TimeBoundConnection>(std::move(connection), seconds, grace, backstop);
 }
 
 }  // namespace corvalen

@@ -40,10 +40,14 @@ void SetStuckBatchHandler(StuckBatchHandler handler);
 // has not ended `grace` after the cancel, the stuck-batch handler is called
 // and that Execute never returns. The other calls pass through unbounded.
 // One watchdog thread per connection, started by its first batch; a batch
-// costs two uncontended lock operations.
+// costs two uncontended lock operations. `backstop` delays the cancel past
+// the limit, for a connection whose driver keeps the same limit itself: its
+// own time-out goes first, and a cancel racing it cannot break the
+// connection (FreeTDS was seen to lose it).
 std::shared_ptr<Connection> WithCommandTimeout(std::shared_ptr<Connection> connection,
                                                int32_t seconds,
-                                               std::chrono::milliseconds grace = kCancelGrace);
+                                               std::chrono::milliseconds grace = kCancelGrace,
+                                               std::chrono::milliseconds backstop = {});
 
 }  // namespace corvalen
 

@@ -397,7 +397,10 @@ std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_
   if (!handed_over.empty() && handed_over.back() == u'}') handed_over += u';';
   connection->Open(handed_over, options.login_timeout_seconds);
   if (options.command_timeout_seconds <= 0) return connection;
-  return WithCommandTimeout(std::move(connection), options.command_timeout_seconds);
+  // The driver's own query time-out acts first; the watchdog is the backstop
+  // for a driver that does not keep it (a script may lift psqlODBC's).
+  return WithCommandTimeout(std::move(connection), options.command_timeout_seconds, kCancelGrace,
+                            std::chrono::milliseconds(1000));
 }
 
 }  // namespace corvalen

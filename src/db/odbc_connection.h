@@ -44,10 +44,11 @@ struct OdbcOptions {
 //   past it fails. How the driver keeps it is its own (FreeTDS and
 //   Microsoft's driver stop waiting and cancel, the PostgreSQL driver has the
 //   server cancel the statement, and a script may lift that), so every batch
-//   is also bounded by WithCommandTimeout (db/command_watchdog.h): at the
-//   limit it is cancelled with SQLCancel and fails with "Se agotó el tiempo
-//   de espera del comando (N s)."; one that has not ended a few seconds
-//   later is given up. Every SQL_ERROR of the batch (execution, further
+//   is also bounded by WithCommandTimeout (db/command_watchdog.h): one
+//   second past the limit (the driver's own time-out goes first) it is
+//   cancelled with SQLCancel and fails with "Se agotó el tiempo de espera
+//   del comando (N s)."; one that has not ended a few seconds later is given
+//   up. Every SQL_ERROR of the batch (execution, further
 //   results, fetches) fails it, also one that comes without a diagnostic
 //   record. A connection that dies meanwhile (the driver says so, or answers
 //   with the same records again) ends the reading at once with one line
