@@ -70,25 +70,14 @@ std::vector<GroupLines> LinesOfGroups(std::u16string_view text,
   return out;
 }
 
-namespace {
-
-// Only where comments and strings open and close matters here.
-struct NoVisitor {
-  bool Skim() const { return true; }
-  void Token(const TsqlToken&) {}
-  void Comment(const char16_t*, const char16_t*) {}
-};
-
-}  // namespace
-
 std::u16string UnclosedGroupEnd(std::u16string_view text,
                                 const std::vector<std::u16string_view>& pieces,
                                 const PieceGroup& group) {
+  // Only where comments and strings open and close matters here.
   TsqlReader reader;
-  NoVisitor none;
   for (size_t k = group.first; k <= group.last; ++k) {
-    reader.Read(pieces[k], none);
-    reader.Read(u"\r\n", none);
+    reader.Follow(pieces[k]);
+    reader.Follow(u"\r\n");
   }
   const char16_t* what = nullptr;
   const char16_t* msg = nullptr;

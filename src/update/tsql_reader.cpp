@@ -251,4 +251,78 @@ void TsqlReader::Classify(TsqlToken::Kind kind, const char16_t* text, size_t siz
   binding_previous_ = Binds(*t);
 }
 
+void TsqlReader::Follow(std::u16string_view part) {
+  using namespace tsql_detail;
+  const char16_t* p = part.data();
+  const char16_t* const end = p + part.size();
+  // What the previous part left open.
+  if (in_line_comment_) {
+    p = FindEither(p, end, u'\r', u'\n');
+    in_line_comment_ = p == end;
+  } else if (open_ == TsqlOpen::kBlockComment) {
+    p = BlockCommentEnd(p, end, &comment_depth_);
+    if (comment_depth_ == 0) open_ = TsqlOpen::kNothing;
+  } else if (open_ != TsqlOpen::kNothing) {
+    const char16_t* close = QuotedEnd(p, end, CloserOf(open_));
+    if (close == nullptr) return;
+    open_ = TsqlOpen::kNothing;
+    p = close;
+  }
+  // The characters that may open a comment, a string or a name.
+  static constexpr auto kOpens = [] {
+    std::array<bool, 128> opens{};
+    for (char16_t c : u"-/'\"[") opens[c] = true;
+    opens[0] = false;
+    return opens;
+  }();
+  while (p < end) {
+    while (p < end && (*p >= 128 || !kOpens[*p])) ++p;
+    if (p == end) break;
+    const char16_t c = *p;
+    switch (ClassOf(c)) {
+      case kDashChar:
+        if (p + 1 < end && p[1] == u'-') {
+          p = FindEither(p + 2, end, u'\r', u'\n');
+          in_line_comment_ = p == end;
+          continue;
+        }
+        break;
+      case kSlashChar:
+        if (p + 1 < end && p[1] == u'*') {
+          const char16_t* start = p;
+          comment_depth_ = 1;
+          p = BlockCommentEnd(p + 2, end, &comment_depth_);
+          if (comment_depth_ > 0) {
+            open_ = TsqlOpen::kBlockComment;
+            opened_at_ = start;
+          }
+          continue;
+        }
+        break;
+      case kQuoteChar:
+      case kDoubleQuoteChar:
+      case kBracketChar: {
+        const TsqlOpen what = c == u'\'' ? TsqlOpen::kString
+                              : c == u'[' ? TsqlOpen::kBracketName
+                                          : TsqlOpen::kQuotedName;
+        const char16_t* close = QuotedEnd(p + 1, end, CloserOf(what));
+        if (close == nullptr) {
+          open_ = what;
+          // N'…' opens at its N, as Read has it.
+          const bool national = what == TsqlOpen::kString && p > part.data() &&
+                                (p[-1] == u'N' || p[-1] == u'n') &&
+                                (p - 1 == part.data() || !IsWordChar(p[-2]));
+          opened_at_ = national ? p - 1 : p;
+          return;
+        }
+        p = close;
+        continue;
+      }
+      default:
+        break;
+    }
+    ++p;
+  }
+}
+
 }  // namespace corvalen

@@ -79,6 +79,11 @@ class TsqlReader {
   template <class Visitor>
   void Read(std::u16string_view part, Visitor& visitor);
 
+  // Reads the next part of the batch for open() and opened_at() alone: only
+  // comments, strings and quoted names are followed, several times faster
+  // than Read. Not to be mixed with Read on one reader.
+  void Follow(std::u16string_view part);
+
   // What the batch read so far ends inside of, and where that comment,
   // string or name opened (in the part that opened it; null for kNothing).
   TsqlOpen open() const { return open_; }

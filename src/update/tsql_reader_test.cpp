@@ -82,5 +82,20 @@ TEST(TsqlReaderTest, WhatAPartLeavesOpenCarriesToTheNext) {
   EXPECT_EQ(r.comments, "/* a\r\n /* b */|\r\n|c */|-- z|");
 }
 
+// Follow keeps what Read keeps of comments, strings and names, part by part.
+TEST(TsqlReaderTest, FollowEndsWhereReadEnds) {
+  const std::vector<std::u16string> parts = {
+      u"SELECT 1 /* a\r\n /* b */", u"\r\n", u"c */ 'x", u"y' -- z", u"\r\nN'", u"' [a]]",
+      u"b] \"q\"\"", u"x\" - / -- '\r\n/* */ [x", u"]"};
+  TsqlReader read, follow;
+  Recorder r;
+  for (const std::u16string& part : parts) {
+    read.Read(part, r);
+    follow.Follow(part);
+    EXPECT_EQ(follow.open(), read.open()) << Utf16ToUtf8(part);
+    EXPECT_EQ(follow.opened_at(), read.opened_at()) << Utf16ToUtf8(part);
+  }
+}
+
 }  // namespace
 }  // namespace corvalen
