@@ -302,9 +302,7 @@ void TsqlReader::Follow(std::u16string_view part) {
       case kQuoteChar:
       case kDoubleQuoteChar:
       case kBracketChar: {
-        const TsqlOpen what = c == u'\'' ? TsqlOpen::kString
-                              : c == u'[' ? TsqlOpen::kBracketName
-                                          : TsqlOpen::kQuotedName;
+        const TsqlOpen what = OpenedBy(c);
         const char16_t* close = QuotedEnd(p + 1, end, CloserOf(what));
         if (close == nullptr) {
           open_ = what;

@@ -69,6 +69,13 @@ inline const char16_t* QuotedEnd(const char16_t* p, const char16_t* end, char16_
   }
 }
 
+// What a quote, double quote or opening bracket opens.
+inline TsqlOpen OpenedBy(char16_t c) {
+  return c == u'\'' ? TsqlOpen::kString
+         : c == u'[' ? TsqlOpen::kBracketName
+                     : TsqlOpen::kQuotedName;
+}
+
 inline char16_t CloserOf(TsqlOpen open) {
   return open == TsqlOpen::kString ? u'\'' : open == TsqlOpen::kBracketName ? u']' : u'"';
 }
@@ -175,9 +182,7 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
       case kQuoteChar:
       case kDoubleQuoteChar:
       case kBracketChar: {
-        const TsqlOpen what = c == u'\'' ? TsqlOpen::kString
-                              : c == u'[' ? TsqlOpen::kBracketName
-                                          : TsqlOpen::kQuotedName;
+        const TsqlOpen what = OpenedBy(c);
         const char16_t* close = QuotedEnd(p + 1, end, CloserOf(what));
         if (close == nullptr) {
           open_ = what;
