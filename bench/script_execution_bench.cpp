@@ -23,9 +23,9 @@
 #include "platform/utf.h"
 #include "update/mod_main.h"
 #include "update/run_window.h"
-#include "update/script_check.h"
-#include "update/script_reader.h"
-#include "update/script_text.h"
+#include "check/script_check.h"
+#include "tsql/script_reader.h"
+#include "tsql/script_text.h"
 
 namespace corvalen {
 namespace {

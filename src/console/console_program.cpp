@@ -21,8 +21,8 @@
 #include "update/mod_main.h"
 #include "update/procedure.h"
 #include "update/program_end.h"
-#include "update/script_check.h"
-#include "update/scripts_folder_check.h"
+#include "check/script_check.h"
+#include "check/scripts_folder_check.h"
 
 namespace corvalen {
 namespace {

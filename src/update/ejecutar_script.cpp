@@ -10,9 +10,9 @@
 #include "platform/utf.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
-#include "update/script_lines.h"
-#include "update/script_reader.h"
-#include "update/script_text.h"
+#include "tsql/script_lines.h"
+#include "tsql/script_reader.h"
+#include "tsql/script_text.h"
 
 namespace corvalen {
 namespace {

@@ -15,7 +15,7 @@
 #include "db/connection.h"
 #include "db/data_access.h"
 #include "update/run_record.h"
-#include "update/script_text.h"
+#include "tsql/script_text.h"
 #include "update/run_window.h"
 
 namespace corvalen {

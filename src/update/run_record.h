@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "update/script_lines.h"
+#include "tsql/script_lines.h"
 
 namespace corvalen {
 

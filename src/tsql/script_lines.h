@@ -1,6 +1,6 @@
 // Where the pieces and groups of a script stand in its file, in lines.
-#ifndef CORVALEN_UPDATE_SCRIPT_LINES_H_
-#define CORVALEN_UPDATE_SCRIPT_LINES_H_
+#ifndef CORVALEN_TSQL_SCRIPT_LINES_H_
+#define CORVALEN_TSQL_SCRIPT_LINES_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "update/script_text.h"
+#include "tsql/script_text.h"
 
 namespace corvalen {
 
@@ -55,4 +55,4 @@ std::u16string UnclosedGroupEnd(std::u16string_view text,
 
 }  // namespace corvalen
 
-#endif  // CORVALEN_UPDATE_SCRIPT_LINES_H_
+#endif  // CORVALEN_TSQL_SCRIPT_LINES_H_

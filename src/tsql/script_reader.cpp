@@ -1,4 +1,4 @@
-#include "update/script_reader.h"
+#include "tsql/script_reader.h"
 
 #include <filesystem>
 #include <memory>
@@ -7,7 +7,7 @@
 #include "platform/ansi_file.h"
 #include "platform/ansi_file_bytes.h"
 #include "text/string_builder.h"
-#include "update/tsql_reader.h"
+#include "tsql/tsql_reader.h"
 
 namespace corvalen {
 

@@ -1,4 +1,4 @@
-#include "update/script_check.h"
+#include "check/script_check.h"
 
 #include <algorithm>
 #include <array>
@@ -13,8 +13,8 @@
 #include "platform/ansi_file_decoder.h"
 #include "platform/numbered_error.h"
 #include "platform/utf.h"
-#include "update/script_reader.h"
-#include "update/tsql_reader.h"
+#include "tsql/script_reader.h"
+#include "tsql/tsql_reader.h"
 
 namespace corvalen {
 namespace {

@@ -1,4 +1,4 @@
-#include "update/script_check.h"
+#include "check/script_check.h"
 
 #include <gtest/gtest.h>
 

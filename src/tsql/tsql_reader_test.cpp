@@ -1,4 +1,4 @@
-#include "update/tsql_reader.h"
+#include "tsql/tsql_reader.h"
 
 #include <gtest/gtest.h>
 

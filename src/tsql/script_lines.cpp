@@ -1,11 +1,11 @@
-#include "update/script_lines.h"
+#include "tsql/script_lines.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "platform/utf.h"
-#include "update/tsql_reader.h"
+#include "tsql/tsql_reader.h"
 
 namespace corvalen {
 namespace {

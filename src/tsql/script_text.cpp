@@ -1,11 +1,11 @@
-#include "update/script_text.h"
+#include "tsql/script_text.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 
 #include "platform/wide_string.h"
-#include "update/tsql_reader.h"
+#include "tsql/tsql_reader.h"
 
 namespace corvalen {
 namespace {

@@ -1,6 +1,6 @@
 // Reading a script file into the text that the run cuts into pieces.
-#ifndef CORVALEN_UPDATE_SCRIPT_READER_H_
-#define CORVALEN_UPDATE_SCRIPT_READER_H_
+#ifndef CORVALEN_TSQL_SCRIPT_READER_H_
+#define CORVALEN_TSQL_SCRIPT_READER_H_
 
 #include <optional>
 #include <string>
@@ -26,4 +26,4 @@ std::u16string ReadScriptTextDirect(const std::u16string& path,
 
 }  // namespace corvalen
 
-#endif  // CORVALEN_UPDATE_SCRIPT_READER_H_
+#endif  // CORVALEN_TSQL_SCRIPT_READER_H_

@@ -1,4 +1,4 @@
-#include "update/script_text.h"
+#include "tsql/script_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The inner loop of TsqlReader::Read, inline so that the visitor's calls are.
-#ifndef CORVALEN_UPDATE_TSQL_READER_INL_H_
-#define CORVALEN_UPDATE_TSQL_READER_INL_H_
+#ifndef CORVALEN_TSQL_TSQL_READER_INL_H_
+#define CORVALEN_TSQL_TSQL_READER_INL_H_
 
 #include <cstring>
 
@@ -225,4 +225,4 @@ inline void TsqlReader::Skimmed(TsqlToken::Kind kind, const char16_t* text, size
 
 }  // namespace corvalen
 
-#endif  // CORVALEN_UPDATE_TSQL_READER_INL_H_
+#endif  // CORVALEN_TSQL_TSQL_READER_INL_H_

@@ -1,4 +1,4 @@
-#include "update/scripts_folder_check.h"
+#include "check/scripts_folder_check.h"
 
 #include <array>
 #include <filesystem>

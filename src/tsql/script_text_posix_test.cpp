@@ -2,7 +2,7 @@
 // from the invariant mapping of Windows, which leaves the dotless i alone.
 #include <gtest/gtest.h>
 
-#include "update/script_text.h"
+#include "tsql/script_text.h"
 
 namespace corvalen {
 namespace {

@@ -8,8 +8,8 @@
 // CutIntoPieces. A batch may be read in parts (the pieces of one call, with
 // the CR LF the run puts between them read as a part of its own): comments,
 // strings and nesting carry over from one part to the next.
-#ifndef CORVALEN_UPDATE_TSQL_READER_H_
-#define CORVALEN_UPDATE_TSQL_READER_H_
+#ifndef CORVALEN_TSQL_TSQL_READER_H_
+#define CORVALEN_TSQL_TSQL_READER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -116,6 +116,6 @@ class TsqlReader {
 
 }  // namespace corvalen
 
-#include "update/tsql_reader_inl.h"
+#include "tsql/tsql_reader_inl.h"
 
-#endif  // CORVALEN_UPDATE_TSQL_READER_H_
+#endif  // CORVALEN_TSQL_TSQL_READER_H_

@@ -1,8 +1,8 @@
 // The text work of the script execution: normalising the GO separators,
 // cutting the text into pieces, and the look-ahead that recognises a piece
 // that creates or alters a stored procedure or a function.
-#ifndef CORVALEN_UPDATE_SCRIPT_TEXT_H_
-#define CORVALEN_UPDATE_SCRIPT_TEXT_H_
+#ifndef CORVALEN_TSQL_SCRIPT_TEXT_H_
+#define CORVALEN_TSQL_SCRIPT_TEXT_H_
 
 #include <cstdint>
 #include <string>
@@ -47,7 +47,7 @@ bool CreatesRoutine(std::u16string_view piece);
 // closer looks skip most pieces.
 bool ContainsEitherWord(std::u16string_view text, std::string_view a, std::string_view b);
 
-// Whether `piece` holds, as a statement (update/tsql_reader.h), CREATE
+// Whether `piece` holds, as a statement (tsql/tsql_reader.h), CREATE
 // SCHEMA, CREATE RULE or CREATE DEFAULT: SQL Server wants each of them first
 // in its batch, so such a piece is sent in a group of its own too.
 bool CreatesSchemaRuleOrDefault(std::u16string_view piece);
@@ -75,4 +75,4 @@ std::vector<PieceGroup> GroupPieces(const std::vector<std::u16string_view>& piec
 
 }  // namespace corvalen
 
-#endif  // CORVALEN_UPDATE_SCRIPT_TEXT_H_
+#endif  // CORVALEN_TSQL_SCRIPT_TEXT_H_

@@ -1,4 +1,4 @@
-#include "update/script_reader.h"
+#include "tsql/script_reader.h"
 
 #include <gtest/gtest.h>
 

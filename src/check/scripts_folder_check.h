@@ -1,13 +1,13 @@
 // What the run will make of the scripts folder as a whole: the .sql files it
 // will not take, and an order of the scripts their names do not show.
-#ifndef CORVALEN_UPDATE_SCRIPTS_FOLDER_CHECK_H_
-#define CORVALEN_UPDATE_SCRIPTS_FOLDER_CHECK_H_
+#ifndef CORVALEN_CHECK_SCRIPTS_FOLDER_CHECK_H_
+#define CORVALEN_CHECK_SCRIPTS_FOLDER_CHECK_H_
 
 #include <string>
 #include <vector>
 
 #include "update/mod_main.h"
-#include "update/script_check.h"
+#include "check/script_check.h"
 
 namespace corvalen {
 
@@ -29,4 +29,4 @@ std::vector<FolderFinding> CheckScriptsFolder(const std::u16string& folder,
 
 }  // namespace corvalen
 
-#endif  // CORVALEN_UPDATE_SCRIPTS_FOLDER_CHECK_H_
+#endif  // CORVALEN_CHECK_SCRIPTS_FOLDER_CHECK_H_

@@ -1,16 +1,16 @@
 // What a script will do when it runs, found without touching a database:
 // how it is cut and grouped into calls, and what SQL Server will make of
-// each call, read as SQL Server reads T-SQL (update/tsql_reader.h).
-#ifndef CORVALEN_UPDATE_SCRIPT_CHECK_H_
-#define CORVALEN_UPDATE_SCRIPT_CHECK_H_
+// each call, read as SQL Server reads T-SQL (tsql/tsql_reader.h).
+#ifndef CORVALEN_CHECK_SCRIPT_CHECK_H_
+#define CORVALEN_CHECK_SCRIPT_CHECK_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "update/script_lines.h"
-#include "update/script_text.h"
+#include "tsql/script_lines.h"
+#include "tsql/script_text.h"
 
 namespace corvalen {
 
@@ -66,4 +66,4 @@ ScriptCheck CheckScript(const std::u16string& path, int32_t pieces_per_call = kM
 
 }  // namespace corvalen
 
-#endif  // CORVALEN_UPDATE_SCRIPT_CHECK_H_
+#endif  // CORVALEN_CHECK_SCRIPT_CHECK_H_
