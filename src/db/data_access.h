@@ -9,6 +9,7 @@
 #include <string>
 
 #include "db/connection.h"
+#include "db/dialect.h"
 
 namespace corvalen {
 
@@ -25,6 +26,8 @@ class DataConnection {
   // How many pieces of a script the run sends in one call to this entity,
   // 1 to kDefaultPiecesPerCall.
   virtual int32_t PiecesPerCall() const { return kDefaultPiecesPerCall; }
+  // Which database the entity is: the rules its scripts' text is read by.
+  virtual corvalen::Dialect Dialect() const { return Dialect::kSqlServer; }
 };
 
 // What the update module calls of the component, by these names. Every

@@ -116,9 +116,11 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines) {
 
 class OdbcConnection : public Connection {
  public:
-  OdbcConnection(std::vector<std::u16string> secrets, int32_t command_timeout_seconds)
+  OdbcConnection(std::vector<std::u16string> secrets, int32_t command_timeout_seconds,
+                 Dialect dialect)
       : secrets_(std::move(secrets)),
         command_timeout_seconds_(command_timeout_seconds),
+        dialect_(dialect),
         env_(SQL_HANDLE_ENV),
         dbc_(SQL_HANDLE_DBC) {}
 
@@ -127,7 +129,8 @@ class OdbcConnection : public Connection {
     if (connected_) SQLDisconnect(dbc_.get());
   }
 
-  void Open(const std::u16string& connection_string, int32_t login_timeout_seconds) {
+  void Open(const std::u16string& connection_string, int32_t login_timeout_seconds,
+            const std::u16string& entity) {
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env_.out()))) {
       Fail(u"No se pudo iniciar el entorno ODBC.");
     }
@@ -150,14 +153,16 @@ class OdbcConnection : public Connection {
     Check(rc, dbc_);
     connected_ = true;
     catalog_ = CurrentCatalog();
-    std::u16string dbms(64, u'\0');
-    SQLSMALLINT dbms_bytes = 0;
-    if (SQL_SUCCEEDED(SQLGetInfoW(dbc_.get(), SQL_DBMS_NAME, dbms.data(),
-                                  static_cast<SQLSMALLINT>(dbms.size() * sizeof(char16_t)),
-                                  &dbms_bytes))) {
-      dbms.resize(std::min(dbms.size() - 1, static_cast<size_t>(dbms_bytes) / sizeof(char16_t)));
-      sql_server_ = dbms == u"Microsoft SQL Server";
+    const std::u16string dbms = DbmsName();
+    if (DialectOfDbms(dbms) != dialect_) {
+      throw NumberedError(
+          kErrInvalidArgument,
+          u"La entidad \"" + entity + u"\" tiene Dialect = " + DialectName(dialect_) +
+              u", pero el servidor al que lleva su conexión es \"" +
+              ScrubSecrets(dbms.empty() ? u"desconocido" : dbms, secrets_) +
+              u"\": corrija Dialect en la configuración.");
     }
+    sql_server_ = dialect_ == Dialect::kSqlServer;
   }
 
   int32_t BeginTrans() override {
@@ -312,6 +317,20 @@ class OdbcConnection : public Connection {
     SetAutocommit(true);
   }
 
+  // The server's name as the driver gives it ("" when it does not).
+  std::u16string DbmsName() {
+    std::u16string dbms(128, u'\0');
+    SQLSMALLINT dbms_bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc_.get(), SQL_DBMS_NAME, dbms.data(),
+                                   static_cast<SQLSMALLINT>(dbms.size() * sizeof(char16_t)),
+                                   &dbms_bytes)) ||
+        dbms_bytes < 0) {
+      return u"";
+    }
+    dbms.resize(std::min(dbms.size() - 1, static_cast<size_t>(dbms_bytes) / sizeof(char16_t)));
+    return dbms;
+  }
+
   // The connection's current database as the driver keeps it ("" when the
   // driver does not tell).
   std::u16string CurrentCatalog() {
@@ -369,6 +388,7 @@ class OdbcConnection : public Connection {
 
   std::vector<std::u16string> secrets_;
   int32_t command_timeout_seconds_;
+  Dialect dialect_;
   // Declared in this order so that the connection handle is freed before the
   // environment it belongs to.
   Handle env_;
@@ -389,13 +409,13 @@ std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_
                                                const OdbcOptions& options) {
   std::vector<std::u16string> secrets = options.secrets;
   for (auto& s : ConnectionStringSecrets(connection_string)) secrets.push_back(std::move(s));
-  auto connection =
-      std::make_shared<OdbcConnection>(std::move(secrets), options.command_timeout_seconds);
+  auto connection = std::make_shared<OdbcConnection>(
+      std::move(secrets), options.command_timeout_seconds, options.dialect);
   // FreeTDS before 1.4 keeps the closing brace of a braced value that ends
   // the string (PWD={abc} arrives as "abc}"); a final ';' avoids it.
   std::u16string handed_over = connection_string;
   if (!handed_over.empty() && handed_over.back() == u'}') handed_over += u';';
-  connection->Open(handed_over, options.login_timeout_seconds);
+  connection->Open(handed_over, options.login_timeout_seconds, options.entity);
   if (options.command_timeout_seconds <= 0) return connection;
   // The driver's own query time-out acts first; the watchdog is the backstop
   // for a driver that does not keep it (a script may lift psqlODBC's).

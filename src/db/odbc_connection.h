@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/connection.h"
+#include "db/dialect.h"
 
 namespace corvalen {
 
@@ -23,11 +24,18 @@ struct OdbcOptions {
   // Texts removed from every error description this connection raises (see
   // ScrubSecrets); the connection string's own passwords are added to them.
   std::vector<std::u16string> secrets;
+  // The database the configuration says the server is, and the entity it
+  // is configured for (named when the server turns out to be another).
+  Dialect dialect = Dialect::kSqlServer;
+  std::u16string entity;
 };
 
 // Opens a connection with SQLDriverConnectW, without prompting, in autocommit
 // mode; a connection string ending in '}' is handed over with a final ';'
-// (FreeTDS before 1.4 would keep the brace in the last value). Raises
+// (FreeTDS before 1.4 would keep the brace in the last value). A server that
+// is not the one options.dialect names (the driver's SQL_DBMS_NAME tells) is
+// refused as a configuration error, NumberedError(5) naming the entity, the
+// dialect and the server; the connection is closed again. Raises
 // NumberedError(kErrDatabase) whose description is the text of every
 // diagnostic record, one per line, with the secrets removed; a record that
 // names a line of the batch (SQL Server's drivers) ends in ", Line N".
@@ -59,9 +67,8 @@ struct OdbcOptions {
 //   switches autocommit off. CommitTrans and RollbackTrans end the
 //   transaction with SQLEndTran and switch autocommit back on. A second
 //   BeginTrans, or a Commit/Rollback without a transaction, raises.
-// - TransactionStillOpen asks SQL Server (a driver naming the DBMS
-//   "Microsoft SQL Server") for its transaction count; true for other
-//   servers and when the question fails.
+// - TransactionStillOpen asks SQL Server (the sqlserver dialect) for its
+//   transaction count; true for other servers and when the question fails.
 // - Destroying it rolls back an open transaction and disconnects; it never
 //   commits.
 std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_string,

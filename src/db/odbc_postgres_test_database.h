@@ -34,7 +34,8 @@ class PostgresTestDatabase {
     if (!conn_.empty()) Open()->Execute(u"DROP TABLE IF EXISTS " + table_);
   }
 
-  std::shared_ptr<Connection> Open(const OdbcOptions& options = {}) {
+  std::shared_ptr<Connection> Open(OdbcOptions options = {}) {
+    options.dialect = Dialect::kPostgresql;
     return OpenOdbcConnection(conn_, options);
   }
 

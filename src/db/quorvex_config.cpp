@@ -14,9 +14,9 @@
 namespace corvalen {
 namespace {
 
-constexpr std::array<const char16_t*, 7> kKnownKeys = {
-    kKeyTag,         kKeyProvider,       kKeyConnection,   kKeyLoginTimeout,
-    kKeyBusyTimeout, kKeyCommandTimeout, kKeyPiecesPerCall};
+constexpr std::array<const char16_t*, 8> kKnownKeys = {
+    kKeyTag,         kKeyProvider,       kKeyConnection,    kKeyLoginTimeout,
+    kKeyBusyTimeout, kKeyCommandTimeout, kKeyPiecesPerCall, kKeyDialect};
 
 bool IsNameStart(char16_t c) {
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';

@@ -1,6 +1,6 @@
 // The data-access component's configuration file, quorvexconfig.ini: one
 // section per entity, keys Tag, Provider, Connection, LoginTimeout,
-// BusyTimeout, CommandTimeout and PiecesPerCall; lines starting with ';' or '#' are
+// BusyTimeout, CommandTimeout, PiecesPerCall and Dialect; lines starting with ';' or '#' are
 // comments; ${NAME} in a value stands for the environment variable NAME.
 // Lines, and so values, may be of any length.
 #ifndef CORVALEN_DB_QUORVEX_CONFIG_H_
@@ -22,6 +22,7 @@ inline constexpr char16_t kKeyLoginTimeout[] = u"LoginTimeout";
 inline constexpr char16_t kKeyBusyTimeout[] = u"BusyTimeout";
 inline constexpr char16_t kKeyCommandTimeout[] = u"CommandTimeout";
 inline constexpr char16_t kKeyPiecesPerCall[] = u"PiecesPerCall";
+inline constexpr char16_t kKeyDialect[] = u"Dialect";
 
 // One entity's section: its name as written (blanks trimmed) and its values
 // as written, variables not yet replaced, keyed by the names above.

@@ -25,6 +25,7 @@ struct EntitySettings {
   int32_t busy_timeout_seconds = kDefaultBusyTimeoutSeconds;
   int32_t command_timeout_seconds = kDefaultCommandTimeoutSeconds;
   int32_t pieces_per_call = kDefaultPiecesPerCall;
+  corvalen::Dialect dialect = Dialect::kSqlServer;
   // What no message may show (see QVMain).
   std::vector<std::u16string> secrets;
 };
@@ -44,6 +45,7 @@ class QVDataConnection : public DataConnection {
   explicit QVDataConnection(EntitySettings settings) : settings_(std::move(settings)) {}
 
   int32_t PiecesPerCall() const override { return settings_.pieces_per_call; }
+  corvalen::Dialect Dialect() const override { return settings_.dialect; }
 
   std::shared_ptr<Connection> GetAssemblyConnection() override {
     try {
@@ -60,6 +62,8 @@ class QVDataConnection : public DataConnection {
       options.login_timeout_seconds = settings_.login_timeout_seconds;
       options.command_timeout_seconds = settings_.command_timeout_seconds;
       options.secrets = settings_.secrets;
+      options.entity = settings_.entity;
+      options.dialect = settings_.dialect;
       return OpenOdbcConnection(settings_.connection, options);
     } catch (const NumberedError& e) {
       throw NumberedError(e.number(), ScrubSecrets(e.description(), settings_.secrets));
@@ -126,7 +130,39 @@ std::vector<std::u16string> ConnectionSecrets(const std::u16string& connection,
   return secrets;
 }
 
+// The provider a section names (odbc when it names none).
+Provider ProviderOf(const EntitySection& section) {
+  const std::u16string* provider = section.Get(kKeyProvider);
+  if (provider == nullptr) return Provider::kOdbc;
+  const std::u16string name =
+      Lowered(TrimBlanks(ExpandVariables(*provider, kKeyProvider, section.name, nullptr)));
+  if (name == u"odbc") return Provider::kOdbc;
+  if (name == u"sqlite") return Provider::kSqlite;
+  // The value as written: a variable's value is never shown.
+  Fail(u"Proveedor \"" + *provider + u"\" desconocido para la entidad \"" + section.name +
+       u"\": se admite odbc o sqlite.");
+}
+
 }  // namespace
+
+Dialect DialectOf(const EntitySection& section) {
+  const Provider provider = ProviderOf(section);
+  const std::u16string* raw = section.Get(kKeyDialect);
+  if (raw == nullptr) return provider == Provider::kSqlite ? Dialect::kSqlite : Dialect::kSqlServer;
+  const std::optional<Dialect> dialect =
+      DialectNamed(ExpandVariables(*raw, kKeyDialect, section.name, nullptr));
+  if (!dialect) {
+    Fail(u"El valor de Dialect de la entidad \"" + section.name + u"\" (\"" + *raw +
+         u"\") no es sqlserver, postgresql ni sqlite.");
+  }
+  if ((provider == Provider::kSqlite) != (*dialect == Dialect::kSqlite)) {
+    Fail(u"La entidad \"" + section.name + u"\" tiene Dialect = " + DialectName(*dialect) +
+         (provider == Provider::kSqlite
+              ? u", pero su Provider es sqlite: un archivo SQLite se lee como sqlite."
+              : u", pero su Provider es odbc: por ODBC se llega a sqlserver o postgresql."));
+  }
+  return *dialect;
+}
 
 int32_t PiecesPerCallOf(const EntitySection& section) {
   const std::u16string* raw = section.Get(kKeyPiecesPerCall);
@@ -178,19 +214,7 @@ std::unique_ptr<DataConnection> QVMain::getDataConnectionByEntity(const std::u16
   EntitySettings settings;
   settings.entity = section.name;
 
-  if (const std::u16string* provider = section.Get(kKeyProvider)) {
-    const std::u16string name =
-        Lowered(TrimBlanks(ExpandVariables(*provider, kKeyProvider, section.name, nullptr)));
-    if (name == u"odbc") {
-      settings.provider = Provider::kOdbc;
-    } else if (name == u"sqlite") {
-      settings.provider = Provider::kSqlite;
-    } else {
-      // The value as written: a variable's value is never shown.
-      Fail(u"Proveedor \"" + *provider + u"\" desconocido para la entidad \"" + section.name +
-           u"\": se admite odbc o sqlite.");
-    }
-  }
+  settings.provider = ProviderOf(section);
 
   const std::u16string* connection = section.Get(kKeyConnection);
   if (connection == nullptr) {
@@ -208,6 +232,7 @@ std::unique_ptr<DataConnection> QVMain::getDataConnectionByEntity(const std::u16
   settings.command_timeout_seconds =
       Seconds(section, kKeyCommandTimeout, kDefaultCommandTimeoutSeconds);
   settings.pieces_per_call = PiecesPerCallOf(section);
+  settings.dialect = DialectOf(section);
 
   if (settings.provider == Provider::kOdbc) {
     for (auto& s : ConnectionStringSecrets(settings.connection)) {

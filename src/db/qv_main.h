@@ -48,13 +48,14 @@ class QVMain : public DataAccessComponent {
   // none. Raises when nothing is loaded or the entity has no section.
   std::u16string getDataConnectionTAG(const std::u16string& entity) override;
   // Checks the entity's Provider, Connection, timeouts (LoginTimeout,
-  // BusyTimeout, CommandTimeout) and PiecesPerCall, and returns the object whose
+  // BusyTimeout, CommandTimeout), PiecesPerCall and Dialect, and returns the object whose
   // GetAssemblyConnection opens the connection. Raises NumberedError(5) for
   // an unknown entity or provider, a missing or empty Connection, an
   // undefined variable, a bad timeout, and for a SQLite Connection that is
   // ":memory:" or a "file:" URI. GetAssemblyConnection raises (5) as well
   // when a SQLite Connection names a folder or anything else that is not a
-  // regular file, and otherwise what the connection raises.
+  // regular file, for an ODBC server that is not the Dialect's (the driver's
+  // DBMS name tells), and otherwise what the connection raises.
   std::unique_ptr<DataConnection> getDataConnectionByEntity(const std::u16string& entity) override;
 
  private:
@@ -68,6 +69,13 @@ class QVMain : public DataAccessComponent {
 // it out). Raises NumberedError(5) for a value that is not a whole number
 // from 1 to kDefaultPiecesPerCall, or an undefined variable in it.
 int32_t PiecesPerCallOf(const EntitySection& section);
+
+// The entity's Dialect: the key's value, or sqlite for Provider = sqlite and
+// sqlserver otherwise when the section leaves it out. Raises
+// NumberedError(5) for an unknown value, an undefined variable in it, and a
+// value that does not fit the provider (a SQLite file is sqlite, and an ODBC
+// server is not).
+Dialect DialectOf(const EntitySection& section);
 
 // Makes a new QVMain instance on every call.
 ComponentFactory QVMainFactory();

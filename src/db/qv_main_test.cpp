@@ -161,7 +161,7 @@ TEST_F(QVMainTest, ShortValuesOutsideAPasswordAreNoSecretsAndLongOnesHideEveryRu
   ASSERT_NE(at, std::string::npos);
   text.replace(at, 17, "Database=${CORVALEN_TEST_SECRET}");
   testing::SetVariable("CORVALEN_TEST_SECRET", (kSecret + std::string(70, 'q')).c_str());
-  qv = Loaded(WriteConfig("[NCM]\nConnection=" + text + "\n"));
+  qv = Loaded(WriteConfig("[NCM]\nConnection=" + text + "\nDialect=postgresql\n"));
   const std::string message = Utf16ToUtf8(Clean(ConnectError(*qv, u"NCM")));
   EXPECT_NE(message.find("database \"***\" does not exist"), std::string::npos) << message;
 }
@@ -232,15 +232,40 @@ TEST_F(QVMainTest, PiecesPerCallIsOneToTwentyOneAndTwentyOneWhenLeftOut) {
             u"entre 1 y 21.");
 }
 
-TEST_F(QVMainTest, AnOdbcEntityGivesAnOpenConnectionToThePostgresServer) {
+TEST_F(QVMainTest, DialectDefaultsByProviderAndMustFitIt) {
+  auto qv = Loaded(WriteConfig(
+      "[NCM]\nConnection=x\n[PERSONAL]\nProvider=sqlite\nConnection=p.db\n"
+      "[CATALOGOS]\nConnection=x\nDialect = PostgreSQL \n[INTERNOS]\nConnection=x\nDialect=mysql\n"
+      "[HISTORIAL]\nProvider=sqlite\nConnection=h.db\nDialect=sqlserver\n"
+      "[SYSTABLAS]\nConnection=x\nDialect=sqlite\n"));
+  EXPECT_EQ(qv->getDataConnectionByEntity(u"NCM")->Dialect(), Dialect::kSqlServer);
+  EXPECT_EQ(qv->getDataConnectionByEntity(u"PERSONAL")->Dialect(), Dialect::kSqlite);
+  EXPECT_EQ(qv->getDataConnectionByEntity(u"CATALOGOS")->Dialect(), Dialect::kPostgresql);
+  EXPECT_EQ(Clean(ErrorOf([&] { qv->getDataConnectionByEntity(u"INTERNOS"); })),
+            u"El valor de Dialect de la entidad \"INTERNOS\" (\"mysql\") no es sqlserver, "
+            u"postgresql ni sqlite.");
+  EXPECT_EQ(ErrorOf([&] { qv->getDataConnectionByEntity(u"HISTORIAL"); }).number(), 5);
+  EXPECT_EQ(ErrorOf([&] { qv->getDataConnectionByEntity(u"SYSTABLAS"); }).number(), 5);
+}
+
+TEST_F(QVMainTest, AnOdbcEntityGivesAnOpenConnectionToThePostgresServerOfItsDialect) {
   const char* conn = std::getenv("CORVALEN_TEST_PG_CONN");
   if (conn == nullptr || *conn == '\0') GTEST_SKIP() << "CORVALEN_TEST_PG_CONN is not set";
-  auto qv = Loaded(WriteConfig("[Catalogos]\nTag=POSTGRES\nConnection=${CORVALEN_TEST_PG_CONN}\n"));
+  auto qv = Loaded(WriteConfig(
+      "[Catalogos]\nTag=POSTGRES\nConnection=${CORVALEN_TEST_PG_CONN}\nDialect=postgresql\n"
+      "[NCM]\nConnection=" + std::string(conn) + "\n"));
   EXPECT_EQ(qv->getDataConnectionTAG(u"CATALOGOS"), u"POSTGRES");
   std::shared_ptr<Connection> db = qv->getDataConnectionByEntity(u"CATALOGOS")->GetAssemblyConnection();
   db->BeginTrans();
   db->Execute(u"CREATE TEMPORARY TABLE t(a integer); INSERT INTO t VALUES (1); SELECT * FROM t");
   db->RollbackTrans();
+  // Left to its default, the entity is SQL Server's: the server says otherwise.
+  // (Written out, not through a variable, whose whole value would be a secret.)
+  const NumberedError mismatch = ConnectError(*qv, u"NCM");
+  EXPECT_EQ(mismatch.number(), 5);
+  EXPECT_EQ(Clean(mismatch), u"La entidad \"NCM\" tiene Dialect = sqlserver, pero el servidor al "
+                             u"que lleva su conexión es \"PostgreSQL\": corrija Dialect en la "
+                             u"configuración.");
 }
 
 TEST_F(QVMainTest, TheFactoryMakesANewInstanceEachTime) {

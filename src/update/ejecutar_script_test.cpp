@@ -396,7 +396,9 @@ class EjecutarScriptDatabaseTest : public ::testing::TestWithParam<std::string> 
     } else {
       const char* conn = std::getenv("CORVALEN_TEST_PG_CONN");
       if (conn == nullptr) GTEST_SKIP() << "CORVALEN_TEST_PG_CONN is not set";
-      inner_ = OpenOdbcConnection(Utf8ToUtf16(conn), OdbcOptions{});
+      OdbcOptions options;
+      options.dialect = Dialect::kPostgresql;
+      inner_ = OpenOdbcConnection(Utf8ToUtf16(conn), options);
       // A schema of this test's own, so that runs in parallel never meet.
       schema_ = u"corvalen_script_" + Utf8ToUtf16(tag);
       inner_->Execute(u"CREATE SCHEMA " + schema_ + u"; SET search_path TO " + schema_);

@@ -24,9 +24,9 @@ class CliPostgresTest : public ::testing::Test {
     schema_ = "e2e_" + std::to_string(rd() % 100000000);
     // The connection string comes from the environment, never from the file.
     folder_.Write("quorvexconfig.ini",
-                  "[CATALOGOS]\nConnection=${CORVALEN_TEST_PG_CONN}\n"
-                  "[NCM]\nProvider=odbc\nConnection=${CORVALEN_TEST_PG_CONN}\n"
-                  "[PERSONAL]\nProvider=odbc\nConnection=${CORVALEN_TEST_PG_CONN}\n");
+                  "[CATALOGOS]\nConnection=${CORVALEN_TEST_PG_CONN}\nDialect=postgresql\n"
+                  "[NCM]\nProvider=odbc\nConnection=${CORVALEN_TEST_PG_CONN}\nDialect=postgresql\n"
+                  "[PERSONAL]\nProvider=odbc\nConnection=${CORVALEN_TEST_PG_CONN}\nDialect=postgresql\n");
   }
   void TearDown() override {
     if (!schema_.empty()) Psql("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");

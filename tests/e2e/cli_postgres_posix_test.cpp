@@ -18,7 +18,7 @@ namespace {
 
 TEST_F(CliPostgresTest, AFrozenServerIsGivenUpAndRollsTheScriptBack) {
   folder_.Write("quorvexconfig.ini",
-                "[NCM]\nConnection=${CORVALEN_TEST_PG_CONN}\nCommandTimeout=1\n");
+                "[NCM]\nConnection=${CORVALEN_TEST_PG_CONN}\nDialect=postgresql\nCommandTimeout=1\n");
   // A backend that stops answering (SIGSTOP) hears no cancel: the run is
   // given up a few seconds later, and the server rolls it back.
   Script("NCM_01.sql", "CREATE SCHEMA " + schema_ + ";\nSELECT pg_sleep(30) AS " + schema_ +

@@ -54,7 +54,7 @@ TEST_F(CliPostgresTest, AnUnreachableServerIsSkipped) {
   folder_.Write("quorvexconfig.ini",
                 "[CATALOGOS]\nConnection=Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;"
                 "Database=postgres;Uid=postgres;Pwd=s3cr3t;\n"
-                "[NCM]\nConnection=${CORVALEN_TEST_PG_CONN}\n");
+                "[NCM]\nConnection=${CORVALEN_TEST_PG_CONN}\nDialect=postgresql\n");
   Script("CATALOGOS_01.sql", "SELECT 1;\nGO\n");
   Script("NCM_01.sql", "CREATE SCHEMA " + schema_ + ";\nGO\n");
   CliResult r = Run();
@@ -88,7 +88,7 @@ TEST_F(CliPostgresTest, ACommitThatFailsIsAFailedScript) {
 
 TEST_F(CliPostgresTest, TheCommandTimeoutHoldsWhenTheScriptLiftsTheServersOwnLimit) {
   folder_.Write("quorvexconfig.ini",
-                "[NCM]\nConnection=${CORVALEN_TEST_PG_CONN}\nCommandTimeout=1\n");
+                "[NCM]\nConnection=${CORVALEN_TEST_PG_CONN}\nDialect=postgresql\nCommandTimeout=1\n");
   // The script lifts the server's own limit, which the driver set.
   Script("NCM_01.sql", "CREATE SCHEMA " + schema_ + ";\nSET statement_timeout = 0;\n"
                            "SELECT pg_sleep(30);\nGO\n");
