@@ -45,6 +45,7 @@ bool ModMain::EstablecerEntidad(const std::u16string& entidad) {
           if (!datos) throw NumberedError(kErrObjectNotSet);
           std::shared_ptr<Connection> conexion = datos->GetAssemblyConnection();
           PiezasPorLlamada = datos->PiecesPerCall();
+          DialectoEntidad = datos->Dialect();
           datos.reset();
           // Something that is not a connection cannot stand in oConexion.
           if (!conexion) throw NumberedError(kErrObjectNotSet);

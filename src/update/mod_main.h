@@ -54,6 +54,8 @@ class ModMain {
   std::optional<std::u16string> ConfigPathOverride;
   // The current entity's PiecesPerCall: how many pieces go in one call.
   int32_t PiezasPorLlamada = kDefaultPiecesPerCall;
+  // The current entity's Dialect: by whose rules its scripts' text is read.
+  Dialect DialectoEntidad = Dialect::kSqlServer;
   // What happened in the run so far (outcomes, the failure), for reports.
   RunRecord run_record;
 
