@@ -45,14 +45,6 @@ std::vector<GroupLines> LinesOfGroups(std::u16string_view text,
                                       const std::vector<std::u16string_view>& pieces,
                                       const std::vector<PieceGroup>& groups);
 
-// What SQL Server says of a call whose text (the group's pieces, each
-// followed by CR LF) ends inside a block comment, a string or a quoted name,
-// in Spanish, naming the file's line where that comment, string or name
-// opened; empty when the text ends outside them.
-std::u16string UnclosedGroupEnd(std::u16string_view text,
-                                const std::vector<std::u16string_view>& pieces,
-                                const PieceGroup& group);
-
 }  // namespace corvalen
 
 #endif  // CORVALEN_TSQL_SCRIPT_LINES_H_

@@ -10,6 +10,7 @@
 #include "platform/utf.h"
 #include "update/mod_main.h"
 #include "update/procedure.h"
+#include "tsql/call_refusal.h"
 #include "tsql/script_lines.h"
 #include "tsql/script_reader.h"
 #include "tsql/script_text.h"
@@ -136,8 +137,8 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
           // SQL Server refuses a batch that ends inside a comment or a
           // string; other databases would run what comes before it.
           proc.At(first_statement);
-          if (std::u16string why = UnclosedGroupEnd(texto, piezas, grupo); !why.empty()) {
-            throw NumberedError(kErrInvalidArgument, why);
+          if (const auto refusal = RefuseCall(texto, piezas, grupo, ReglasDeTexto())) {
+            throw NumberedError(kErrInvalidArgument, refusal->text);
           }
           send(first_statement);
           proc.At(first_statement + 30);

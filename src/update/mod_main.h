@@ -15,6 +15,7 @@
 #include "db/connection.h"
 #include "db/data_access.h"
 #include "update/run_record.h"
+#include "tsql/call_refusal.h"
 #include "tsql/script_text.h"
 #include "update/run_window.h"
 
@@ -56,6 +57,8 @@ class ModMain {
   int32_t PiezasPorLlamada = kDefaultPiecesPerCall;
   // The current entity's Dialect: by whose rules its scripts' text is read.
   Dialect DialectoEntidad = Dialect::kSqlServer;
+  // How the current entity's connection reads the text it is sent.
+  TextRules ReglasDeTexto() const { return TextRules{DialectoEntidad, false}; }
   // What happened in the run so far (outcomes, the failure), for reports.
   RunRecord run_record;
 

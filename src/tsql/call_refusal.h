@@ -1,0 +1,43 @@
+// Why the run will not send a call at all: what the entity's database would
+// make of the call's text differs from what the script says, so nothing of
+// it goes (the script fails and is rolled back). Read by the rules of that
+// database; --check asks the same question, so that it reports exactly what
+// the run refuses.
+#ifndef CORVALEN_TSQL_CALL_REFUSAL_H_
+#define CORVALEN_TSQL_CALL_REFUSAL_H_
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/dialect.h"
+#include "tsql/script_text.h"
+
+namespace corvalen {
+
+// How a connection reads the text it is sent.
+struct TextRules {
+  Dialect dialect = Dialect::kSqlServer;
+  // PostgreSQL with standard_conforming_strings off: plain '...' strings
+  // take backslash escapes.
+  bool backslash_strings = false;
+};
+
+struct CallRefusal {
+  size_t at = 0;        // the place in the script text it is about
+  std::u16string text;  // the whole message, in Spanish, naming the file's line
+};
+
+// The refusal of the call made of pieces group.first to group.last of
+// `text` (each followed by CR LF, as the run sends them), or nothing when it
+// may be sent: a text that ends inside a block comment, a string or a quoted
+// name.
+std::optional<CallRefusal> RefuseCall(std::u16string_view text,
+                                      const std::vector<std::u16string_view>& pieces,
+                                      const PieceGroup& group, const TextRules& rules);
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_TSQL_CALL_REFUSAL_H_
