@@ -126,9 +126,7 @@ int CheckCatalogue(const ModMain& module) {
 }
 
 // "Script: <path>, líneas A-B (grupo de piezas i..j)" for a failed script.
-std::u16string FailureLocation(const RunRecord& record) {
-  if (!record.failure) return std::u16string();
-  const FailureRecord& failure = *record.failure;
+std::u16string FailureLocation(const FailureRecord& failure) {
   std::u16string text = u"Script: " + failure.script;
   if (const auto& group = failure.group) {
     text += u", líneas " + ToDecimal(group->lines.first) + u"-" + ToDecimal(group->lines.last) +
@@ -137,6 +135,10 @@ std::u16string FailureLocation(const RunRecord& record) {
     if (group->file_line) text += u", línea " + ToDecimal(*group->file_line);
   }
   return text;
+}
+
+std::u16string FailureLocation(const RunRecord& record) {
+  return record.failure ? FailureLocation(*record.failure) : std::u16string();
 }
 
 // A usage error as the console says it: CLI11's own texts are English, so
@@ -184,6 +186,40 @@ int RunUpdate(ModMain& module, ConsoleWindow& window) {
   }
 }
 
+// The rehearsal; returns its exit code: 2 when a script would fail or an
+// entity's rehearsal had to stop, else 1 when an entity could not be
+// connected, else 0. Each failure's place and text follow its message.
+int RehearseUpdate(ModMain& module, ConsoleWindow& window) {
+  std::printf("ENSAYO: cada script se ejecuta y se deshace al terminar su entidad; no se aplica "
+              "nada.\n");
+  std::fflush(stdout);
+  module.AlFallarEnEnsayo = [](const FailureRecord& failure) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", Shown(FailureLocation(failure)).c_str());
+    if (!failure.text.empty()) std::fprintf(stderr, "%s\n", ShownText(failure.text).c_str());
+    std::fflush(stderr);
+  };
+  try {
+    ResultadoEnsayo result;
+    try {
+      result = module.EnsayarActualizaciones(window);
+    } catch (const NumberedError& error) {
+      module.run_record.end_cause = error.description();
+      window.MessageBox(error.description(), kApplicationErrorTitle, MessageIcon::kExclamation);
+      module.ReleaseObjects();
+      window.FinishAbruptEnd(EndReason::kFailure, u"");
+      return kExitFailure;
+    }
+    if (result.fallarian > 0 || result.entidad_detenida) return kExitScriptFailed;
+    return module.HuboErrores == kTrue ? kExitWithErrors : kExitCompleted;
+  } catch (const ProgramEnded& end) {
+    // Give up every object first: the open transaction is rolled back.
+    module.ReleaseObjects();
+    window.FinishAbruptEnd(end.reason, u"");
+    return ExitCodeFor(end.reason, module.HuboErrores == kTrue);
+  }
+}
+
 }  // namespace
 
 int RunConsoleProgram(int argc, char** argv) {
@@ -203,6 +239,7 @@ int RunConsoleProgram(int argc, char** argv) {
   std::string report;
   bool list_only = false;
   bool check_only = false;
+  bool rehearse = false;
   app.add_option("--scripts", scripts,
                  "Carpeta que contiene los scripts (por omisión: la carpeta del programa)")
       ->type_name("CARPETA");
@@ -220,6 +257,11 @@ int RunConsoleProgram(int argc, char** argv) {
       ->excludes(list)
       ->excludes(check);
   list->excludes(check);
+  app.add_flag("--rehearse", rehearse,
+               "Ensaya la actualización en las bases de datos: ejecuta cada script como una "
+               "ejecución y lo deshace todo; no aplica nada")
+      ->excludes(list)
+      ->excludes(check);
   app.set_version_flag("--version", Utf16ToUtf8(VersionTitle()),
                        "Muestra la versión del programa y termina");
   try {
@@ -283,7 +325,7 @@ int RunConsoleProgram(int argc, char** argv) {
     window.MessageBox(description, u"\u00A1Atencion!", MessageIcon::kCritical);
     window.FinishAbruptEnd(EndReason::kScriptFailed, FailureLocation(module.run_record));
   });
-  const int code = RunUpdate(module, window);
+  const int code = rehearse ? RehearseUpdate(module, window) : RunUpdate(module, window);
   return end.Finish(module.run_record, module.ConfigPath(), code);
 }
 

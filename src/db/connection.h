@@ -42,6 +42,9 @@ class Connection {
   // database can tell: a batch that committed or rolled back on its own
   // leaves it closed. True when the provider cannot tell.
   virtual bool TransactionStillOpen() { return true; }
+  // How many deferred foreign-key violations the open transaction holds,
+  // which its commit would refuse (SQLite); 0 when the provider cannot tell.
+  virtual int64_t DeferredViolations() { return 0; }
 };
 
 // What every connection raises for transaction calls out of order.

@@ -114,6 +114,12 @@ class SqliteConnection : public Connection {
 
   bool TransactionStillOpen() override { return in_transaction_ && !sqlite3_get_autocommit(db_); }
 
+  int64_t DeferredViolations() override {
+    int current = 0, highest = 0;
+    sqlite3_db_status(db_, SQLITE_DBSTATUS_DEFERRED_FKS, &current, &highest, 0);
+    return current;
+  }
+
  private:
   // Runs every statement of `sql` in order, stepping through their rows;
   // a batch (`cancellable`) stops before its next statement once cancelled.

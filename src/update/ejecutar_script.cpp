@@ -167,7 +167,8 @@ void ModMain::FallaScript(const std::u16string& ruta, int32_t indice_lista, int3
                           const PieceGroup* grupo) {
   // Each step's own failure is kept apart: the report always shows the
   // script's failure, and the program always ends without committing.
-  std::u16string description = WithRollbackOutcome(error);  // 470
+  // In a rehearsal the driver rolls back to the script's own savepoint.
+  std::u16string description = ensayo_ ? error : WithRollbackOutcome(error);  // 470
   Attempt([&] {
     RecordFailure(ruta, indice_lista, piece_index, description, sql, texto, piezas, grupo);
   });
@@ -182,6 +183,7 @@ void ModMain::FallaScript(const std::u16string& ruta, int32_t indice_lista, int3
   Attempt([&] { MainWindow().MessageBox(text, kFailureTitle, MessageIcon::kCritical); });
   Attempt([&] { MainWindow().ClipboardClear(); });       // 490
   Attempt([&] { MainWindow().ClipboardSetText(sql); });  // 500
+  if (ensayo_) throw ScriptFallidoEnEnsayo{};
   MainWindow().EndProgram(EndReason::kScriptFailed);     // 510
   // Not reached: EndProgram never returns.
   throw ProgramEnded{EndReason::kScriptFailed};

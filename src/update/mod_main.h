@@ -31,6 +31,23 @@ struct ScriptSql {
   std::u16string Categoria;  // the family's category word; also the entity name
 };
 
+// What a rehearsal found, for its last line and its exit code.
+struct ResultadoEnsayo {
+  int32_t aplicarian = 0;    // scripts that ran and would apply
+  int32_t fallarian = 0;     // scripts that failed (and were rolled back)
+  int32_t no_ensayados = 0;  // scripts not rehearsed: their entity's rehearsal stopped
+  // An entity's rehearsal had to stop before its last script.
+  bool entidad_detenida = false;
+  // Something the rehearsal ran may have stayed applied: it could not be
+  // ruled out (a commit the text did not show).
+  bool puede_haber_quedado = false;
+};
+
+// Thrown by FallaScript in a rehearsal, once the failure is recorded and
+// shown: the rehearsal driver catches it and goes on. Not an error, so that
+// error handlers let it pass.
+struct ScriptFallidoEnEnsayo {};
+
 class ModMain {
  public:
   // `main_window` receives the module's message boxes, clipboard and end of
@@ -85,6 +102,17 @@ class ModMain {
   // The whole update run. Returns only when it finished with errors (waiting
   // for Esc); otherwise ends the program.
   void EjecutarActualizaciones(RunWindow& frm);
+  // The update rehearsed: the same catalogue, order, connections, groups,
+  // messages and EjecutarScript as a run, but each entity's scripts run in
+  // one transaction that is always rolled back, each script at a savepoint
+  // of its own; a failed script is rolled back to it and the entity's next
+  // script runs. Its last line says what it found. Ends the program as a
+  // run does for the tag "ACCESS" and for a failure of its own; otherwise
+  // returns. Nothing it runs is ever committed.
+  ResultadoEnsayo EnsayarActualizaciones(RunWindow& frm);
+  // Called in a rehearsal after each failed script has been shown, with its
+  // failure (the console writes where it is and its text).
+  std::function<void(const FailureRecord&)> AlFallarEnEnsayo;
 
   // ---- Helpers ----
   // The catalogue's upper bound: the number of scripts.
@@ -124,8 +152,20 @@ class ModMain {
                                 const std::vector<std::u16string_view>& piezas,
                                 const PieceGroup* grupo);
 
+  // Rehearsal steps (ensayo.cpp).
+  void EmpezarEnsayoDeEntidad();
+  // Runs one script at its savepoint; false when the entity's rehearsal
+  // must stop after it.
+  bool EnsayarScript(const std::u16string& ruta, int32_t linea, bool tras_fallido,
+                     ResultadoEnsayo& resultado);
+  bool VolverAlPuntoDeGuardado();
+  void ComprobarRestriccionesDiferidas();
+  void TerminarEnsayoDeEntidad();
+
   // Why the latest EstablecerEntidad failed.
   std::u16string error_entidad_;
+  // A rehearsal is going on: a failed script is handed back to its driver.
+  bool ensayo_ = false;
   // One past the last piece the latest script ran: where its commit stands.
   int32_t piezas_del_script_ = 0;
   // Records a given-up batch of the script being run.

@@ -2,7 +2,15 @@
 
 namespace corvalen {
 
-std::string_view OutcomeName(ScriptOutcome outcome) {
+std::string_view OutcomeName(ScriptOutcome outcome, RunMode mode) {
+  if (mode == RunMode::kRehearsal) {
+    switch (outcome) {
+      case ScriptOutcome::kOk: return "would-apply";
+      case ScriptOutcome::kFailed: return "would-fail";
+      case ScriptOutcome::kNotRun: return "not-rehearsed";
+      default: break;
+    }
+  }
   switch (outcome) {
     case ScriptOutcome::kOk: return "ok";
     case ScriptOutcome::kError: return "error";
@@ -11,6 +19,10 @@ std::string_view OutcomeName(ScriptOutcome outcome) {
     case ScriptOutcome::kNotRun: break;
   }
   return "not-run";
+}
+
+std::string_view ModeName(RunMode mode) {
+  return mode == RunMode::kRehearsal ? "rehearsal" : "run";
 }
 
 ScriptRecord* RunRecord::AtLine(int32_t line) {

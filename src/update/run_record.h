@@ -23,8 +23,14 @@ enum class ScriptOutcome {
   kSkipped,  // its entity had already failed to connect: not run
 };
 
-// "ok", "error", "failed", "skipped" or "not-run".
-std::string_view OutcomeName(ScriptOutcome outcome);
+// Whether the scripts were applied (a run) or rehearsed and rolled back.
+enum class RunMode { kRun, kRehearsal };
+
+// "ok", "error", "failed", "skipped" or "not-run"; in a rehearsal
+// "would-apply", "would-fail" and "not-rehearsed" for the first three.
+std::string_view OutcomeName(ScriptOutcome outcome, RunMode mode = RunMode::kRun);
+// "run" or "rehearsal".
+std::string_view ModeName(RunMode mode);
 
 struct ScriptRecord {
   std::u16string file;      // the bare file name
@@ -56,6 +62,7 @@ struct FailureRecord {
 };
 
 struct RunRecord {
+  RunMode mode = RunMode::kRun;
   std::u16string scripts_folder;
   // One record per catalogue entry: scripts[k] is entry k + 1.
   std::vector<ScriptRecord> scripts;

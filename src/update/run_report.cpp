@@ -74,6 +74,7 @@ std::string RunReportJson(const RunRecord& record, const RunReportInfo& info) {
   ordered_json report;
   report["program"] = Text(VersionTitle());
   report["version"] = Text(VersionText());
+  report["mode"] = ModeName(record.mode);
   report["start"] = IsoUtc(info.start);
   report["end"] = IsoUtc(info.end);
   report["scripts_folder"] = Text(record.scripts_folder);
@@ -84,7 +85,7 @@ std::string RunReportJson(const RunRecord& record, const RunReportInfo& info) {
     ordered_json entry = {{"file", Text(script.file)},
                           {"category", Text(script.category)},
                           {"entity", Text(script.category)},
-                          {"outcome", OutcomeName(script.outcome)},
+                          {"outcome", OutcomeName(script.outcome, record.mode)},
                           {"groups_sent", script.groups_sent},
                           {"duration_ms", script.duration_ms}};
     const std::u16string& why = script.outcome == ScriptOutcome::kNotRun && script.message.empty()

@@ -1,0 +1,265 @@
+// EnsayarActualizaciones: the update rehearsed on the real databases, every
+// script run through EjecutarScript and nothing kept.
+#include <set>
+
+#include "db/command_watchdog.h"
+#include "platform/path.h"
+#include "platform/utf.h"
+#include "platform/version_info.h"
+#include "update/mod_main.h"
+#include "update/procedure.h"
+
+namespace corvalen {
+namespace {
+
+constexpr char16_t kFirstConnectionMark[] = u" \u2022";
+constexpr char16_t kOutcomeOk[] = u" OK.";
+constexpr char16_t kOutcomeError[] = u" ERROR!";
+constexpr char16_t kNotRehearsed[] = u" no ensayado.";
+constexpr char16_t kAfterFailed[] = u" (ensayado después de uno fallido)";
+constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacción del script: ";
+// What SQLite's commit says of a deferred foreign-key violation.
+constexpr char16_t kDeferredViolations[] = u"FOREIGN KEY constraint failed";
+
+// The savepoint each script starts at, and how a failed one goes back to
+// it. On SQL Server the driver's own level, one more of the rehearsal's
+// below the scripts (so that a script's unbalanced COMMIT only lowers the
+// count), is what a failed script's levels are brought back to; NOEXEC goes
+// first, since under it nothing else would run. XACT_ABORT needs no
+// restoring: a failure under it has ended the transaction, and with it the
+// entity's rehearsal.
+std::u16string SavepointText(Dialect dialect) {
+  return dialect == Dialect::kSqlServer ? u"SAVE TRANSACTION corvalen_ensayo"
+                                        : u"SAVEPOINT corvalen_ensayo";
+}
+
+std::u16string BackToSavepointText(Dialect dialect) {
+  if (dialect == Dialect::kSqlServer) {
+    return u"SET NOEXEC OFF; SET IMPLICIT_TRANSACTIONS ON; "
+           u"ROLLBACK TRANSACTION corvalen_ensayo; "
+           u"WHILE @@TRANCOUNT > 2 COMMIT TRANSACTION; "
+           u"IF @@TRANCOUNT < 2 RAISERROR(N'corvalen_ensayo', 16, 1)";
+  }
+  return u"ROLLBACK TO SAVEPOINT corvalen_ensayo; RELEASE SAVEPOINT corvalen_ensayo";
+}
+
+// The time-out's own text starts so (db/command_watchdog.h).
+bool IsTimeout(const std::u16string& message) {
+  const std::u16string prefix = CommandTimeoutText(0).substr(0, 40);
+  return message.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::u16string Count(int32_t n, const char16_t* one, const char16_t* many) {
+  return ToDecimal(n) + u" " + (n == 1 ? one : many);
+}
+
+std::u16string LastLine(const ResultadoEnsayo& r) {
+  std::u16string text = u"Ensayo terminado: " +
+                        Count(r.aplicarian, u"script se aplicaría", u"scripts se aplicarían") +
+                        u", " + Count(r.fallarian, u"fallaría", u"fallarían") + u", " +
+                        Count(r.no_ensayados, u"no se ensayó", u"no se ensayaron") + u". ";
+  text += r.puede_haber_quedado
+              ? u"Atención: lo que el ensayo ejecutó puede haber quedado aplicado (ver los "
+                u"mensajes)."
+              : u"Nada quedó aplicado.";
+  return text;
+}
+
+}  // namespace
+
+void ModMain::EmpezarEnsayoDeEntidad() {
+  Connection& conexion = Required(oConexion);
+  conexion.BeginTrans();
+  // The rehearsal's own level beneath the scripts, with implicit
+  // transactions on: what follows a script's own full ROLLBACK then opens a
+  // transaction of its own, never runs in autocommit.
+  if (DialectoEntidad == Dialect::kSqlServer) {
+    conexion.Execute(u"SET IMPLICIT_TRANSACTIONS ON; BEGIN TRANSACTION");
+  }
+}
+
+void ModMain::TerminarEnsayoDeEntidad() {
+  // Whatever happened, the entity's work is rolled back; a rollback that
+  // fails leaves the transaction to the connection's release, which rolls
+  // it back too.
+  Attempt([&] { Required(oConexion).RollbackTrans(); });
+  oComando.reset();
+  oConexion.reset();
+}
+
+bool ModMain::VolverAlPuntoDeGuardado() {
+  Connection& conexion = Required(oConexion);
+  if (!conexion.TransactionStillOpen()) return false;
+  return !Attempt([&] { conexion.Execute(BackToSavepointText(DialectoEntidad)); });
+}
+
+void ModMain::ComprobarRestriccionesDiferidas() {
+  Connection& conexion = Required(oConexion);
+  // Checked as a commit would check them. PostgreSQL's check runs at a
+  // savepoint rolled back afterwards, which puts the constraints' modes
+  // back as the next script would find them in a run.
+  if (DialectoEntidad == Dialect::kPostgresql) {
+    conexion.Execute(
+        u"SAVEPOINT corvalen_comprobacion; SET CONSTRAINTS ALL IMMEDIATE; "
+        u"ROLLBACK TO SAVEPOINT corvalen_comprobacion; RELEASE SAVEPOINT corvalen_comprobacion");
+  }
+  if (conexion.DeferredViolations() > 0) throw NumberedError(kErrDatabase, kDeferredViolations);
+}
+
+bool ModMain::EnsayarScript(const std::u16string& ruta, int32_t linea, bool tras_fallido,
+                            ResultadoEnsayo& resultado) {
+  Connection& conexion = Required(oConexion);
+  bool seguir = true;
+  try {
+    conexion.Execute(SavepointText(DialectoEntidad));
+    EjecutarScript(ruta, linea);
+    // Where a run would commit: refused like a refused commit.
+    WithErrorHandler(
+        [&] {
+          ComprobarRestriccionesDiferidas();
+          if (DialectoEntidad != Dialect::kSqlServer) {
+            conexion.Execute(u"RELEASE SAVEPOINT corvalen_ensayo");
+          }
+        },
+        [&](const NumberedError& error) {
+          FallaScript(ruta, linea, piezas_del_script_, kCommitFailed + error.description(), u"",
+                      u"", {}, nullptr);
+        });
+    AppendToListLine(MainWindow(), linea, kOutcomeOk);
+    SetOutcome(linea, ScriptOutcome::kOk);
+    ++resultado.aplicarian;
+  } catch (const ScriptFallidoEnEnsayo&) {
+    ++resultado.fallarian;
+    const ScriptRecord* record = run_record.AtLine(linea);
+    const bool timeout = record != nullptr && IsTimeout(record->message);
+    // A time-out may have ended the whole transaction: the entity stops.
+    seguir = !timeout && VolverAlPuntoDeGuardado();
+    if (run_record.failure && AlFallarEnEnsayo) {
+      Attempt([&] { AlFallarEnEnsayo(*run_record.failure); });
+    }
+  }
+  if (tras_fallido) AppendToListLine(MainWindow(), linea, kAfterFailed);
+  return seguir;
+}
+
+ResultadoEnsayo ModMain::EnsayarActualizaciones(RunWindow& frm) {
+  Procedure proc(kModuleModMain, u"EnsayarActualizaciones");
+  ResultadoEnsayo resultado;
+  ensayo_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{ensayo_};
+  run_record.mode = RunMode::kRehearsal;
+  WithErrorHandler(
+      [&] {
+        proc.At(10);
+        ObtenerListadoSql();
+        proc.At(20);
+        ListarActualizacionesEnPantalla(frm);
+        proc.At(30);
+        const int32_t n = UpperBound();
+        run_record.scripts_folder = CarpetaScripts;
+        run_record.scripts.assign(static_cast<size_t>(n), ScriptRecord{});
+        for (size_t k = 1; k <= static_cast<size_t>(n); ++k) {
+          run_record.scripts[k - 1].file = ListadoSql[k].Archivo;
+          run_record.scripts[k - 1].category = ListadoSql[k].Categoria;
+        }
+        std::u16string entidad_actual;
+        std::set<std::u16string> entidades_fallidas;
+        std::set<std::u16string> entidades_detenidas;
+        bool conectada = false;
+        bool ya_conecto = false;
+        bool tras_fallido = false;
+        std::optional<FailureRecord> primera_falla;
+        for (int32_t i = 1; i <= n; ++i) {
+          const ScriptSql& entry = ListadoSql[static_cast<size_t>(i)];
+          const std::u16string ruta = CarpetaScripts + kPathSeparator + entry.Archivo;
+          const int32_t linea = i - 1;
+          proc.At(50);
+          frm.SetStatusPrgCaption(u"Ensayando actualización " + ToDecimal(i) + u" de " +
+                                  ToDecimal(n));
+          frm.SetListIndex(ToListIndex(linea));
+          if (entidades_fallidas.count(entry.Categoria) != 0) {
+            AppendToListLine(frm, linea, kOutcomeError);
+            SetOutcome(linea, ScriptOutcome::kSkipped,
+                       u"No se ensayó: no se pudo conectar con la entidad " + entry.Categoria +
+                           u".");
+          } else if (entidades_detenidas.count(entry.Categoria) != 0) {
+            AppendToListLine(frm, linea, kNotRehearsed);
+            SetOutcome(linea, ScriptOutcome::kNotRun,
+                       u"No se ensayó: el ensayo de la entidad " + entry.Categoria +
+                           u" se detuvo en un script anterior.");
+            ++resultado.no_ensayados;
+          } else {
+            if (!conectada || entry.Categoria != entidad_actual) {
+              proc.At(60);
+              if (conectada) TerminarEnsayoDeEntidad();
+              conectada = false;
+              tras_fallido = false;
+              entidad_actual = entry.Categoria;
+              proc.At(70);
+              if (!EstablecerEntidad(entry.Categoria)) {
+                MainWindow().MessageBox(
+                    u"Error estableciendo conexion con la entidad " + entry.Categoria +
+                        u" en el archivo " + entry.Archivo +
+                        u" verifique que tiene acceso a la base de datos o el archivo quorvex "
+                        u"se encuentre bien configurado. Se omitira las actualizaciones para "
+                        u"esta entidad",
+                    VersionTitle(), MessageIcon::kCritical);
+                AppendToListLine(frm, linea, kOutcomeError);
+                HuboErrores = kTrue;
+                SetOutcome(linea, ScriptOutcome::kError, error_entidad_);
+                entidades_fallidas.insert(entry.Categoria);
+              } else {
+                conectada = true;
+                // As in a run, only the first connection is marked.
+                if (!ya_conecto) AppendToListLine(frm, linea, kFirstConnectionMark);
+                ya_conecto = true;
+                proc.At(80);
+                EmpezarEnsayoDeEntidad();
+              }
+            }
+            if (conectada) {
+              proc.At(90);
+              const bool seguir = EnsayarScript(ruta, linea, tras_fallido, resultado);
+              const ScriptRecord* record = run_record.AtLine(linea);
+              if (record != nullptr && record->outcome == ScriptOutcome::kFailed) {
+                tras_fallido = true;
+                if (!primera_falla) primera_falla = run_record.failure;
+              }
+              if (!seguir) {
+                resultado.entidad_detenida = true;
+                entidades_detenidas.insert(entry.Categoria);
+                TerminarEnsayoDeEntidad();
+                conectada = false;
+              }
+            }
+          }
+          proc.At(100);
+          frm.ScriptEnded(ToListIndex(linea));
+          frm.SetProgressValue(static_cast<float>(i));
+          frm.DoEvents();
+        }
+        proc.At(110);
+        if (conectada) TerminarEnsayoDeEntidad();
+        if (primera_falla) run_record.failure = primera_falla;
+        Finalizado = kTrue;
+        MainWindow().SetStatusCaption(LastLine(resultado));
+      },
+      [&](const NumberedError& error) {
+        // A failure of the rehearsal's own: everything is rolled back by
+        // giving the connection up.
+        const std::u16string description = error.description();
+        Attempt([&] { TerminarEnsayoDeEntidad(); });
+        run_record.end_cause = proc.Report(description);
+        Attempt([&] {
+          MainWindow().MessageBox(proc.Report(description), VersionTitle(),
+                                  MessageIcon::kExclamation);
+        });
+        MainWindow().EndProgram(EndReason::kFailure);
+      });
+  return resultado;
+}
+
+}  // namespace corvalen
