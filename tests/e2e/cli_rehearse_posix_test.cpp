@@ -1,0 +1,74 @@
+// A rehearsal killed with SIGKILL while a script runs leaves the databases as
+// they were: the server rolls back the transaction of a connection that went
+// away, SQLite its journal when the file is next opened.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/cli_postgres_fixture.h"
+#include "tests/e2e/cli_rehearse_fixture.h"
+#include "tests/e2e/cli_sqlite_fixture.h"
+
+extern char** environ;
+
+namespace corvalen::testing {
+namespace {
+
+// Starts a rehearsal of `folder`, kills it `after` later; its wait status.
+int KillRehearsal(const ScriptsFolder& folder, std::chrono::milliseconds after) {
+  std::vector<std::string> args = {CORVALEN_CLI_PATH, "--rehearse", "--scripts",
+                                   folder.path().string(), "--config",
+                                   (folder.path() / "quorvexconfig.ini").string()};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  std::this_thread::sleep_for(after);
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+TEST_F(CliSqliteTest, ARehearsalKilledMidScriptLeavesTheDatabaseAsItWas) {
+  folder_.CopyFixture("e2e/ncm_aranceles.sql", "NCM_01.sql");
+  folder_.CopyFixture("e2e/ncm_funcion_larga.sql", "NCM_02.sql");
+  Config();
+  const std::string before = SqliteDump(erp_);
+  const int status = KillRehearsal(folder_, std::chrono::milliseconds(1500));
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(SqliteDump(erp_), before);
+}
+
+TEST_F(CliPostgresTest, ARehearsalKilledMidScriptLeavesTheDatabaseAsItWas) {
+  Psql("CREATE SCHEMA " + schema_ + "; CREATE TABLE " + schema_ + ".t (id int)");
+  Script("NCM_01.sql", "INSERT INTO " + schema_ + ".t VALUES (1);\nGO\n");
+  Script("NCM_02.sql", "SELECT pg_sleep(30) AS " + schema_ + ";\nGO\n");
+  const int status = KillRehearsal(folder_, std::chrono::milliseconds(1500));
+  ASSERT_TRUE(WIFSIGNALED(status));
+  // The server notices the closed connection and rolls back.
+  for (int i = 0; i < 50 && Psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE "
+                                 "'%AS " + schema_ + "%' AND pid <> pg_backend_pid()") != "0";
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(PostgresDump(schema_), "t|id|integer\nt:\n");
+}
+
+}  // namespace
+}  // namespace corvalen::testing
