@@ -58,10 +58,11 @@ TEST_F(CliSqliteTest, ARehearsalKilledMidScriptLeavesTheDatabaseAsItWas) {
 TEST_F(CliPostgresTest, ARehearsalKilledMidScriptLeavesTheDatabaseAsItWas) {
   Psql("CREATE SCHEMA " + schema_ + "; CREATE TABLE " + schema_ + ".t (id int)");
   Script("NCM_01.sql", "INSERT INTO " + schema_ + ".t VALUES (1);\nGO\n");
-  Script("NCM_02.sql", "SELECT pg_sleep(30) AS " + schema_ + ";\nGO\n");
+  Script("NCM_02.sql", "SELECT pg_sleep(4) AS " + schema_ + ";\nGO\n");
   const int status = KillRehearsal(folder_, std::chrono::milliseconds(1500));
   ASSERT_TRUE(WIFSIGNALED(status));
-  // The server notices the closed connection and rolls back.
+  // The server notices the closed connection when the sleep ends, and
+  // rolls back.
   for (int i = 0; i < 50 && Psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE "
                                  "'%AS " + schema_ + "%' AND pid <> pg_backend_pid()") != "0";
        ++i) {
