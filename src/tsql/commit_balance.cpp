@@ -1,0 +1,206 @@
+#include "tsql/commit_balance.h"
+
+#include <string>
+
+#include "tsql/tsql_reader.h"
+
+namespace corvalen {
+namespace {
+
+bool IsWordNoCase(const TsqlToken& t, std::u16string_view word) {
+  if (t.kind != TsqlToken::kWord || t.text.size() != word.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    char16_t c = t.text[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    if (c != word[i]) return false;
+  }
+  return true;
+}
+
+bool IsSymbol(const TsqlToken& t, char16_t c) {
+  return t.kind == TsqlToken::kSymbol && t.text.size() == 1 && t.text[0] == c;
+}
+
+// Reads one call's tokens (TsqlReader's visitor), keeping the script's open
+// BEGIN TRANs in `*open`.
+class BalanceReader {
+ public:
+  BalanceReader(int32_t* open, bool in_loop) : open_(open), outer_loop_(in_loop) {}
+  BalanceReader(const BalanceReader&) = delete;
+  BalanceReader& operator=(const BalanceReader&) = delete;
+
+  bool Skim() const { return routine_; }
+  void Comment(const char16_t*, const char16_t*) {}
+
+  void Token(const TsqlToken& t) {
+    if (routine_) return;
+    if (t.statement) {
+      Finish();
+      TrackLoop(t);
+      Statement(t);
+    } else {
+      Follow(t);
+    }
+  }
+
+  // The call's end: what a pending statement leaves undecided.
+  void Finish() {
+    if (next_ == Next::kRollback || next_ == Next::kRollbackTran) *open_ = 0;
+    if (next_ == Next::kExecParen) ReadExecText();
+    next_ = Next::kNone;
+  }
+
+  bool unbalanced() const { return unbalanced_; }
+
+ private:
+  enum class Next { kNone, kBegin, kRollback, kRollbackTran, kCreate, kExec, kExecParen, kExecSql };
+  enum class Loop { kNone, kCondition, kBody };
+
+  // A WHILE's body: its first statement, and those that an IF, ELSE or
+  // WHILE before them at the loop's depth binds to it; a BEGIN block to its
+  // END.
+  void TrackLoop(const TsqlToken& t) {
+    if (loop_ == Loop::kCondition) {
+      loop_ = Loop::kBody;
+      bound_ = t.word;
+    } else if (loop_ == Loop::kBody && t.depth <= loop_depth_) {
+      const bool binds = t.word == TsqlWord::kElse || bound_ == TsqlWord::kIf ||
+                         bound_ == TsqlWord::kElse || bound_ == TsqlWord::kWhile;
+      if (binds) {
+        bound_ = t.word;
+      } else {
+        loop_ = Loop::kNone;
+      }
+    }
+    if (loop_ == Loop::kNone && t.word == TsqlWord::kWhile) {
+      loop_ = Loop::kCondition;
+      loop_depth_ = t.depth;
+    }
+  }
+
+  bool InLoop() const { return outer_loop_ || loop_ == Loop::kBody; }
+
+  void Statement(const TsqlToken& t) {
+    switch (t.word) {
+      case TsqlWord::kBegin: next_ = Next::kBegin; break;
+      case TsqlWord::kRollback: next_ = Next::kRollback; break;
+      case TsqlWord::kCreate: case TsqlWord::kAlter: next_ = Next::kCreate; break;
+      case TsqlWord::kExec: case TsqlWord::kExecute: next_ = Next::kExec; break;
+      case TsqlWord::kCommit:
+        if (InLoop() || *open_ <= 0) {
+          unbalanced_ = true;
+        } else {
+          --*open_;
+        }
+        break;
+      default: break;
+    }
+  }
+
+  void Follow(const TsqlToken& t) {
+    switch (next_) {
+      case Next::kNone: return;
+      case Next::kBegin:
+        next_ = Next::kNone;
+        if (t.word == TsqlWord::kTran || t.word == TsqlWord::kTransaction ||
+            t.word == TsqlWord::kDistributed) {
+          ++*open_;
+        }
+        return;
+      case Next::kRollback:
+        if (t.word == TsqlWord::kTran || t.word == TsqlWord::kTransaction ||
+            t.word == TsqlWord::kWork) {
+          next_ = Next::kRollbackTran;
+          return;
+        }
+        [[fallthrough]];
+      case Next::kRollbackTran:
+        // A name is a savepoint's: the count stays. Anything else ends
+        // every level.
+        if (t.kind != TsqlToken::kWord && t.kind != TsqlToken::kName &&
+            t.kind != TsqlToken::kVariable) {
+          *open_ = 0;
+        }
+        next_ = Next::kNone;
+        return;
+      case Next::kCreate:
+        if (t.word == TsqlWord::kOr || t.word == TsqlWord::kAlter) return;
+        routine_ = t.word == TsqlWord::kProc || t.word == TsqlWord::kProcedure ||
+                   t.word == TsqlWord::kFunction || t.word == TsqlWord::kTrigger ||
+                   t.word == TsqlWord::kView;
+        next_ = Next::kNone;
+        return;
+      case Next::kExec:
+        if (IsSymbol(t, u'(')) {
+          next_ = Next::kExecParen;
+          exec_text_.clear();
+        } else if (IsWordNoCase(t, u"sp_executesql")) {
+          next_ = Next::kExecSql;
+          exec_text_.clear();
+        } else if (!IsWordNoCase(t, u"sys") && !IsSymbol(t, u'.')) {
+          next_ = Next::kNone;
+        }
+        return;
+      case Next::kExecSql:
+        // Its statement, named (@stmt = N'…') or not.
+        if (t.kind == TsqlToken::kVariable || IsSymbol(t, u'=')) return;
+        if (t.kind == TsqlToken::kString) {
+          AppendLiteral(t.text);
+          ReadExecText();
+        }
+        next_ = Next::kNone;
+        return;
+      case Next::kExecParen:
+        if (t.kind == TsqlToken::kString) {
+          AppendLiteral(t.text);
+        } else if (!IsSymbol(t, u'+')) {
+          ReadExecText();
+          next_ = Next::kNone;
+        }
+        return;
+    }
+  }
+
+  // A string literal's text: quotes off, '' undoubled.
+  void AppendLiteral(std::u16string_view s) {
+    if (!s.empty() && (s[0] == u'N' || s[0] == u'n')) s.remove_prefix(1);
+    s = s.substr(1, s.size() >= 2 ? s.size() - 2 : 0);
+    for (size_t k = 0; k < s.size(); ++k) {
+      exec_text_ += s[k];
+      if (s[k] == u'\'' && k + 1 < s.size() && s[k + 1] == u'\'') ++k;
+    }
+  }
+
+  void ReadExecText() {
+    const std::u16string code = std::move(exec_text_);
+    exec_text_.clear();
+    if (code.empty()) return;
+    BalanceReader inner(open_, InLoop());
+    TsqlReader reader;
+    reader.Read(code, inner);
+    inner.Finish();
+    unbalanced_ = unbalanced_ || inner.unbalanced();
+  }
+
+  int32_t* open_;
+  const bool outer_loop_;
+  bool unbalanced_ = false;
+  bool routine_ = false;
+  Next next_ = Next::kNone;
+  Loop loop_ = Loop::kNone;
+  int32_t loop_depth_ = 0;
+  TsqlWord bound_ = TsqlWord::kOther;
+  std::u16string exec_text_;
+};
+
+}  // namespace
+
+bool CommitBalance::UnbalancedCommit(std::u16string_view call) {
+  BalanceReader visitor(&open_, false);
+  TsqlReader reader;
+  reader.Read(call, visitor);
+  visitor.Finish();
+  return visitor.unbalanced();
+}
+
+}  // namespace corvalen
