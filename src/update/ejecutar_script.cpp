@@ -11,6 +11,7 @@
 #include "update/mod_main.h"
 #include "update/procedure.h"
 #include "tsql/call_refusal.h"
+#include "tsql/commit_balance.h"
 #include "tsql/script_lines.h"
 #include "tsql/script_reader.h"
 #include "tsql/script_text.h"
@@ -25,6 +26,10 @@ constexpr char16_t kTransactionEndedByScript[] =
     u"El script cerró por su cuenta la transacción en la que corre (COMMIT, ROLLBACK o END): lo "
     u"que ejecutó hasta ahí, y lo que siguió en el mismo grupo, puede haber quedado aplicado.";
 constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacción del script: ";
+constexpr char16_t kUnbalancedCommit[] =
+    u"Este grupo tiene un COMMIT que los BEGIN TRAN del propio script no equilibran: en la "
+    u"ejecución confirmaría la transacción del script, y lo anterior quedaría aplicado aunque "
+    u"algo fallara después. El ensayo no lo envía.";
 
 }  // namespace
 
@@ -63,6 +68,8 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
   std::vector<std::u16string_view> piezas;
   std::vector<PieceGroup> grupos;
   const PieceGroup* grupo_actual = nullptr;
+  // In a rehearsal on SQL Server, the script's own transaction levels.
+  CommitBalance balance;
   ScriptRecord* record = run_record.AtLine(IndiceLista);
   const auto started = std::chrono::steady_clock::now();
   auto record_duration = [&] {
@@ -139,6 +146,11 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
           proc.At(first_statement);
           if (const auto refusal = RefuseCall(texto, piezas, grupo, ReglasDeTexto())) {
             throw NumberedError(kErrInvalidArgument, refusal->text);
+          }
+          // No number of levels holds such a COMMIT back: in a rehearsal it
+          // would commit the work of the scripts before it.
+          if (ensayo_ && DialectoEntidad == Dialect::kSqlServer && balance.UnbalancedCommit(sql)) {
+            throw NumberedError(kErrInvalidArgument, kUnbalancedCommit);
           }
           send(first_statement);
           proc.At(first_statement + 30);
