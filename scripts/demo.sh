@@ -2,7 +2,8 @@
 # Builds the console program and runs the main job on the embedded default
 # (SQLite) with the shipped demo scripts: a fresh folder demo-run/ gets the
 # program, the scripts of examples/demo and a Marvento/quorvexconfig.ini that
-# points each entity at its SQLite database; the program runs there as it
+# points each entity at its SQLite database; the console program first
+# rehearses the update there (nothing kept), then the program runs it as it
 # would at a customer's site, and the databases are shown afterwards.
 #
 #   ./scripts/demo.sh            the console program
@@ -42,6 +43,27 @@ cp examples/demo/Marvento/quorvexconfig.ini "$run/Marvento/"
 sqlite3 "$run/Marvento/erp.db" 'PRAGMA user_version = 1;'
 sqlite3 "$run/Marvento/personal.db" 'PRAGMA user_version = 1;'
 
+# Tables of a demo database, one per line, with their row counts.
+show_tables() {
+  for table in $(sqlite3 "$run/Marvento/$1.db" "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"); do
+    echo "   $table: $(sqlite3 "$run/Marvento/$1.db" "SELECT count(*) FROM $table") rows"
+  done
+}
+
+echo "== Rehearsing the update in $run (every script run, nothing kept)"
+set +e
+(cd "$run" && ProgramFiles="$run" ./corvalensql-cli --rehearse)
+rehearsal=$?
+set -e
+echo "== rehearsal exit code: $rehearsal"
+for db in erp personal; do
+  echo "-- Marvento/$db.db after the rehearsal: $(sqlite3 "$run/Marvento/$db.db" "SELECT count(*) FROM sqlite_master") schema objects"
+done
+if [ "$rehearsal" -ne 0 ]; then
+  echo "== The rehearsal found problems: the update is not run." >&2
+  exit "$rehearsal"
+fi
+
 echo "== Running the update in $run"
 set +e
 (cd "$run" && ProgramFiles="$run" "./$program")
@@ -52,9 +74,7 @@ echo "== $program exit code: $status"
 echo "== What the scripts changed"
 for db in erp personal; do
   echo "-- Marvento/$db.db"
-  for table in $(sqlite3 "$run/Marvento/$db.db" "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"); do
-    echo "   $table: $(sqlite3 "$run/Marvento/$db.db" "SELECT count(*) FROM $table") rows"
-  done
+  show_tables "$db"
 done
 if [ "$status" -eq 0 ]; then
   echo "== Demo databases updated."
