@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,11 @@ LinkTarget FollowLinks(const std::u16string& path) {
     reached = folder.data();
   }
   auto stop = [&reached](LinkTrouble trouble) { return LinkTarget{NativeToUtf16(reached), trouble}; };
+  // The name as written, too ("/dev/x/../stdout" reads as /dev/stdout).
+  const std::string as_written = native[0] == '/' ? native : Join(reached, native);
+  if (IsStreamName(std::filesystem::path(as_written).lexically_normal().native())) {
+    return stop(LinkTrouble::kStream);
+  }
   std::vector<std::string> pending;
   PushNames(native, &pending);
   int links = 0;

@@ -110,9 +110,11 @@ LinkTarget FollowLinks(const std::u16string& path) {
   for (int links = 0;; ++links) {
     const HANDLE file = OpenToLook(current, 0);
     if (file != INVALID_HANDLE_VALUE) {
-      const std::u16string final_path = FinalPath(file);
+      // A device (NUL, CON) is left as named, for the checks of the name
+      // (Wine would name the host's device file).
+      const std::u16string final_path =
+          GetFileType(file) == FILE_TYPE_DISK ? FinalPath(file) : std::u16string();
       CloseHandle(file);
-      // A device (NUL, CON) has no such name: left to the checks of the name.
       return {final_path.empty() ? current : final_path};
     }
     std::u16string target;

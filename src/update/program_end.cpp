@@ -69,6 +69,7 @@ std::u16string ProgramEnd::ReportRefusal(const std::u16string& scripts_folder,
   switch (KindOfFile(path)) {
     case FileKind::kFolder: return u"es una carpeta";
     case FileKind::kOther: return u"no es un archivo normal";
+    case FileKind::kUnknown: return u"no se puede comprobar qué es";
     default: break;
   }
   if (SameFile(path, config_path)) return u"es el archivo de configuración";

@@ -32,7 +32,7 @@ class ProgramEnd {
   // Spanish phrase about the file ("es una carpeta"), or empty. Refused: a
   // process's stream or open descriptor anywhere on the way, a way of links
   // that cannot be followed, a folder or anything else that is not a
-  // regular file, the configuration file `config_path`, the running program,
+  // regular file (or that the system will not say what it is), the configuration file `config_path`, the running program,
   // a SQLite database that any section of the configuration names and its
   // companion files (-journal, -wal, -shm: by folder and name, made or not),
   // a file in `scripts_folder` named as a script of the catalogue, and a
