@@ -70,11 +70,6 @@ class QVDataConnection : public DataConnection {
     }
   }
 
-  // The database file of a SQLite entity, or null.
-  const std::u16string* SqliteFile() const {
-    return settings_.provider == Provider::kSqlite ? &settings_.connection : nullptr;
-  }
-
  private:
   EntitySettings settings_;
 };
