@@ -33,47 +33,27 @@ step_done() { [ -f "$deps/stamps/$1" ] && [ "$(cat "$deps/stamps/$1")" = "$2" ];
 mark_done() { printf '%s' "$2" >"$deps/stamps/$1"; }
 
 # --- Debian source packages through a private source list --------------------
-# The mirror the system already uses for bookworm, read from its sources
-# (one-line or deb822 format); the Debian mirror when none names it.
-system_mirror() {
-  local m
-  m=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-      sed -E 's/\[[^]]*\]//' |
-      awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }')
-  if [ -z "$m" ]; then
-    m=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '
-      /^[[:space:]]*$/ { if (uris != "" && suites ~ /(^| )bookworm( |$)/) { print uris; exit } uris = ""; suites = ""; next }
-      tolower($1) == "uris:"   { uris = $2 }
-      tolower($1) == "suites:" { $1 = ""; suites = $0 " " }
-      END { if (uris != "" && suites ~ /(^| )bookworm( |$)/) print uris }' | head -n 1)
-  fi
-  echo "${m:-http://deb.debian.org/debian}"
-}
-
+# The release the Linux build uses; its deb-src entries, made from the
+# system's own `deb` entries for it (scripts/deb-src-list.sh), live in a list
+# private to this script.
+release=bookworm
 apt_dir=$deps/apt
 apt_private=(
-  -o "Dir::Etc::SourceList=$apt_dir/sources.list"
-  -o "Dir::Etc::SourceParts=-"
+  -o "Dir::Etc::SourceList=$apt_dir/none.list"
+  -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d"
   -o "Dir::State::Lists=$apt_dir/lists"
   -o "Dir::Cache=$apt_dir/cache"
   -o "APT::Sandbox::User=root"
 )
 
-# Bookworm, the release the Linux build uses; the entry lives in this
-# private list alone.
-private_sources() {
-  local mirror
-  mirror=$(system_mirror)
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main"
-}
-
 fetch_source() {  # fetch_source PACKAGE [SUITE]: unpacks it under $deps/src, once
-  local pkg=$1 suite=${2:-bookworm} sources
+  local pkg=$1 suite=${2:-$release} sources
   if step_done "source-$pkg" "fetched $suite"; then return 0; fi
-  sources=$(private_sources)
+  sources=$(./scripts/deb-src-list.sh "$release") || exit 1
   if ! step_done lists-updated "$sources"; then
-    mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-    printf '%s\n' "$sources" >"$apt_dir/sources.list"
+    mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d"
+    : >"$apt_dir/none.list"
+    printf '%s\n' "$sources" >"$apt_dir/sources.list.d/private.sources"
     apt-get "${apt_private[@]}" -qq update || return 1
     mark_done lists-updated "$sources"
   fi

@@ -54,6 +54,8 @@ class QuorvexConfig {
   // Constant time on average.
   const EntitySection* Find(std::u16string_view entity) const;
   const std::u16string& path() const { return path_; }
+  // Every section, in the order of their first line.
+  const std::vector<EntitySection>& sections() const { return sections_; }
 
  private:
   std::u16string path_;

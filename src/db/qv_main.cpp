@@ -70,11 +70,6 @@ class QVDataConnection : public DataConnection {
     }
   }
 
-  // The database file of a SQLite entity, or null.
-  const std::u16string* SqliteFile() const {
-    return settings_.provider == Provider::kSqlite ? &settings_.connection : nullptr;
-  }
-
  private:
   EntitySettings settings_;
 };
@@ -253,24 +248,22 @@ ComponentFactory QVMainFactory() {
   return [] { return std::make_shared<QVMain>(); };
 }
 
-std::vector<std::u16string> SqliteFilesNamed(const std::u16string& config_path,
-                                             const std::vector<std::u16string>& entities) {
+std::vector<std::u16string> SqliteFilesNamed(const std::u16string& config_path) {
   std::vector<std::u16string> files;
-  QVMain component;
-  component.setParametersPath(config_path);
   try {
-    component.LoadParameters();
-  } catch (const NumberedError&) {
-    return files;
-  }
-  for (const std::u16string& entity : entities) {
-    try {
-      const std::unique_ptr<DataConnection> data = component.getDataConnectionByEntity(entity);
-      if (const std::u16string* file = static_cast<QVDataConnection&>(*data).SqliteFile()) {
-        files.push_back(*file);
+    const QuorvexConfig config = QuorvexConfig::Load(config_path);
+    for (const EntitySection& section : config.sections()) {
+      try {
+        const std::u16string* connection = section.Get(kKeyConnection);
+        if (connection == nullptr || ProviderOf(section) != Provider::kSqlite) continue;
+        std::u16string file = ExpandVariables(*connection, kKeyConnection, section.name, nullptr);
+        // As getDataConnectionByEntity places it.
+        if (IsRelativePath(file)) file = JoinPath(ParentFolder(config.path()), file);
+        files.push_back(std::move(file));
+      } catch (const NumberedError&) {
       }
-    } catch (const NumberedError&) {
     }
+  } catch (const NumberedError&) {
   }
   return files;
 }

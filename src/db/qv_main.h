@@ -81,11 +81,11 @@ Dialect DialectOf(const EntitySection& section);
 ComponentFactory QVMainFactory();
 
 // The SQLite database files that the configuration file `config_path` names
-// for these entities (a relative name taken from the configuration's
-// folder). An entity the file does not configure, or configures badly, names
-// none; a file that cannot be read names none at all. Nothing is opened.
-std::vector<std::u16string> SqliteFilesNamed(const std::u16string& config_path,
-                                             const std::vector<std::u16string>& entities);
+// in any of its sections, whether or not a run uses them (a relative name
+// taken from the configuration's folder). A section whose Provider or
+// Connection cannot be read names none; a file that cannot be read names
+// none at all. Nothing is opened.
+std::vector<std::u16string> SqliteFilesNamed(const std::u16string& config_path);
 
 }  // namespace corvalen
 

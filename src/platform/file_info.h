@@ -25,6 +25,13 @@ FileKind KindOfFile(const std::u16string& path);
 // system would not say.
 bool SameFile(const std::u16string& a, const std::u16string& b);
 
+// Whether `a` and `b` are the same name in the same folder: their folders
+// are one existing folder (by identity, however spelled or linked) and their
+// last names are equal as the system compares names (exactly on POSIX,
+// without regard to letter case on Windows). Neither file need exist, and
+// the names themselves are not followed if they are links.
+bool SameNameInSameFolder(const std::u16string& a, const std::u16string& b);
+
 // Whether `path` is relative to the current folder, so that joining it to a
 // folder places it there. An empty path is relative. On Windows a path that
 // starts with a separator ("\\server\share\x", "\x", "/x") or names a drive

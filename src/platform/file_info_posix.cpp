@@ -37,6 +37,20 @@ bool SameFile(const std::u16string& a, const std::u16string& b) {
          first.st_ino == second.st_ino;
 }
 
+bool SameNameInSameFolder(const std::u16string& a, const std::u16string& b) {
+  const std::filesystem::path first = Native(a), second = Native(b);
+  const std::string name = first.filename().native();
+  if (name.empty() || name == "." || name == ".." || name != second.filename().native()) {
+    return false;
+  }
+  auto folder = [](const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path().native() : std::string(".");
+  };
+  struct stat one, other;
+  return stat(folder(first).c_str(), &one) == 0 && stat(folder(second).c_str(), &other) == 0 &&
+         S_ISDIR(one.st_mode) && one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 bool IsRelativePath(const std::u16string& path) { return Native(path).is_relative(); }
 
 std::u16string ParentFolder(const std::u16string& path) {

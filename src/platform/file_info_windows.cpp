@@ -69,6 +69,20 @@ bool SameFile(const std::u16string& a, const std::u16string& b) {
          first.nFileIndexLow == second.nFileIndexLow;
 }
 
+bool SameNameInSameFolder(const std::u16string& a, const std::u16string& b) {
+  const std::filesystem::path first = FsPath(a), second = FsPath(b);
+  const std::wstring name = first.filename().native(), other_name = second.filename().native();
+  if (name.empty() || name == L"." || name == L".." ||
+      CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), other_name.c_str(),
+                           static_cast<int>(other_name.size()), TRUE) != CSTR_EQUAL) {
+    return false;
+  }
+  auto folder = [](const std::filesystem::path& path) {
+    return path.has_parent_path() ? Utf16(path.parent_path()) : std::u16string(u".");
+  };
+  return SameFile(folder(first), folder(second));
+}
+
 bool IsRelativePath(const std::u16string& path) {
   // Either separator starts a rooted path (Wine also takes "/tmp/x"); a
   // drive letter names a drive.

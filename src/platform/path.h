@@ -14,6 +14,11 @@ extern const char16_t kPathSeparator;
 // (platform/utf.h) holds system names on POSIX. Empty when it cannot be found.
 std::u16string ProgramFolder();
 
+// A name of the running executable's file, for SameFile (on Linux
+// /proc/self/exe, which leads to it even when it was renamed). Empty when it
+// cannot be found.
+std::u16string ProgramFile();
+
 // The value of an environment variable; an unset variable reads as empty.
 // Windows holds it in UTF-16 already. On POSIX it is decoded as NativeToUtf16
 // decodes names, so that a path kept in a variable

@@ -24,6 +24,8 @@ std::u16string ProgramFolder() {
   return NativeToUtf16(path.substr(0, slash));
 }
 
+std::u16string ProgramFile() { return u"/proc/self/exe"; }
+
 std::u16string EnvironmentValue(const std::u16string& name) {
   const char* value = std::getenv(Utf16ToNative(name).c_str());
   return value ? NativeToUtf16(value) : std::u16string();

@@ -17,7 +17,7 @@ bool HasNul(const std::u16string& s) { return s.find(u'\0') != std::u16string::n
 
 const char16_t kPathSeparator = u'\\';
 
-std::u16string ProgramFolder() {
+std::u16string ProgramFile() {
   // GetModuleFileNameW cuts a path longer than the buffer short and fills it
   // exactly: the buffer grows until the path fits (at most 32767 units).
   std::u16string path(MAX_PATH, u'\0');
@@ -32,6 +32,11 @@ std::u16string ProgramFolder() {
     if (path.size() > 0x8000) return std::u16string();
     path.resize(path.size() * 2);
   }
+  return path;
+}
+
+std::u16string ProgramFolder() {
+  const std::u16string path = ProgramFile();
   const size_t cut = path.find_last_of(u"\\/");
   if (cut == std::u16string::npos) return std::u16string();
   // A drive's root ("C:\", "\\?\C:\") keeps its separator.

@@ -8,6 +8,7 @@
 #include "db/qv_main.h"
 #include "platform/file_info.h"
 #include "platform/file_write.h"
+#include "platform/link_target.h"
 #include "platform/numbered_error.h"
 #include "platform/path.h"
 #include "update/exit_codes.h"
@@ -27,25 +28,54 @@ std::pair<std::u16string, std::u16string> FolderAndName(const std::u16string& pa
   return {cut == 0 ? path.substr(0, 1) : path.substr(0, cut), path.substr(cut + 1)};
 }
 
+// Why the report cannot go to `report` because of `database`, a SQLite
+// file the configuration names, or empty. SQLite keeps its journal, its
+// write-ahead log and its shared memory beside the file its links lead to.
+std::u16string DatabaseRefusal(const std::u16string& report, const std::u16string& database) {
+  for (const std::u16string& file : {database, FollowLinks(database).path}) {
+    if (SameFile(report, file) || SameNameInSameFolder(report, file)) {
+      return u"es la base de datos SQLite de una entidad";
+    }
+    for (const char16_t* suffix : {u"-journal", u"-wal", u"-shm"}) {
+      if (SameFile(report, file + suffix) || SameNameInSameFolder(report, file + suffix)) {
+        return u"es un archivo auxiliar (-journal, -wal o -shm) de una base de datos SQLite";
+      }
+    }
+  }
+  return u"";
+}
+
 }  // namespace
 
 ProgramEnd::ProgramEnd(std::optional<std::u16string> report, TellPerson tell)
-    : report_(std::move(report)),
-      tell_(std::move(tell)),
-      start_(std::chrono::system_clock::now()) {}
+    : tell_(std::move(tell)), start_(std::chrono::system_clock::now()) {
+  if (!report) return;
+  LinkTarget target = FollowLinks(*report);
+  report_ = std::move(target.path);
+  report_trouble_ = target.trouble;
+}
 
 std::u16string ProgramEnd::ReportRefusal(const std::u16string& scripts_folder,
                                          const std::u16string& config_path) const {
   if (!report_) return u"";
+  switch (report_trouble_) {
+    case LinkTrouble::kStream:
+      return u"lleva a la entrada o la salida de un proceso (/dev/std*, /dev/fd, /proc/*/fd)";
+    case LinkTrouble::kLoop: return u"pasa por demasiados enlaces simbólicos";
+    case LinkTrouble::kUnreadable: return u"no se puede seguir hasta el archivo al que lleva";
+    case LinkTrouble::kNone: break;
+  }
   const std::u16string& path = *report_;
   switch (KindOfFile(path)) {
     case FileKind::kFolder: return u"es una carpeta";
     case FileKind::kOther: return u"no es un archivo normal";
+    case FileKind::kUnknown: return u"no se puede comprobar qué es";
     default: break;
   }
   if (SameFile(path, config_path)) return u"es el archivo de configuración";
-  for (const std::u16string& database : SqliteFilesNamed(config_path, Categorias())) {
-    if (SameFile(path, database)) return u"es la base de datos SQLite de una entidad";
+  if (SameFile(path, ProgramFile())) return u"es el propio programa";
+  for (const std::u16string& database : SqliteFilesNamed(config_path)) {
+    if (std::u16string refusal = DatabaseRefusal(path, database); !refusal.empty()) return refusal;
   }
   // A file named as a script in the scripts folder is, or would become, one.
   const auto [folder, name] = FolderAndName(path);

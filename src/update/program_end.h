@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/link_target.h"
 #include "update/mod_main.h"
 #include "update/run_record.h"
 
@@ -20,17 +21,22 @@ using TellPerson = std::function<void(const std::u16string& text)>;
 class ProgramEnd {
  public:
   // `report`: the file the JSON report goes to, or none. The run's start
-  // is now.
+  // is now, and now is when the links on the report's way are followed
+  // (platform/link_target.h): the report is checked and written at the name
+  // they end at, so that a link stays a link.
   ProgramEnd(std::optional<std::u16string> report, TellPerson tell);
   ProgramEnd(const ProgramEnd&) = delete;
   ProgramEnd& operator=(const ProgramEnd&) = delete;
 
   // Before anything runs: why the report cannot go to its file, as a
   // Spanish phrase about the file ("es una carpeta"), or empty. Refused: a
-  // folder or anything else that is not a regular file, the configuration
-  // file `config_path`, a SQLite database the configuration names, a file in
-  // `scripts_folder` named as a script of the catalogue, and a place where
-  // no file can be made.
+  // process's stream or open descriptor anywhere on the way, a way of links
+  // that cannot be followed, a folder or anything else that is not a
+  // regular file (or that the system will not say what it is), the configuration file `config_path`, the running program,
+  // a SQLite database that any section of the configuration names and its
+  // companion files (-journal, -wal, -shm: by folder and name, made or not),
+  // a file in `scripts_folder` named as a script of the catalogue, and a
+  // place where no file can be made.
   std::u16string ReportRefusal(const std::u16string& scripts_folder,
                                const std::u16string& config_path) const;
 
@@ -50,7 +56,8 @@ class ProgramEnd {
   int Write(const RunRecord& record, const std::u16string& config_path, int exit_code,
             const TellPerson& tell) const;
 
-  std::optional<std::u16string> report_;
+  std::optional<std::u16string> report_;  // where the links lead
+  LinkTrouble report_trouble_ = LinkTrouble::kNone;
   TellPerson tell_;
   std::chrono::system_clock::time_point start_;
 };
