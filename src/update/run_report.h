@@ -18,7 +18,8 @@ struct RunReportInfo {
 };
 
 // The report of the run that `record` tells (a run that never began tells
-// no scripts): the program's version, start and end (UTC, ISO 8601),
+// no scripts): the program's version, its mode ("run" or "rehearsal", whose
+// outcomes OutcomeName names), start and end (UTC, ISO 8601),
 // scripts folder and configuration file; per script its file, category,
 // entity, outcome, groups sent, duration and, unless it ended OK, why
 // ("message"); the failure with its script, piece index, lines, message and
