@@ -34,6 +34,11 @@ class BalanceReader {
 
   void Token(const TsqlToken& t) {
     if (routine_) return;
+    // A name heading the call runs the procedure it names.
+    if (first_token_ && !outer_loop_ && t.kind == TsqlToken::kWord && t.word == TsqlWord::kOther) {
+      hidden_ = true;
+    }
+    first_token_ = false;
     if (t.statement) {
       Finish();
       TrackLoop(t);
@@ -47,10 +52,12 @@ class BalanceReader {
   void Finish() {
     if (next_ == Next::kRollback || next_ == Next::kRollbackTran) *open_ = 0;
     if (next_ == Next::kExecParen) ReadExecText();
+    if (next_ == Next::kExecSql) hidden_ = true;
     next_ = Next::kNone;
   }
 
   bool unbalanced() const { return unbalanced_; }
+  bool hidden() const { return hidden_; }
 
  private:
   enum class Next { kNone, kBegin, kRollback, kRollbackTran, kCreate, kExec, kExecParen, kExecSql };
@@ -136,24 +143,35 @@ class BalanceReader {
           exec_text_.clear();
         } else if (IsWordNoCase(t, u"sp_executesql")) {
           next_ = Next::kExecSql;
+          exec_sql_variable_ = false;
           exec_text_.clear();
         } else if (!IsWordNoCase(t, u"sys") && !IsSymbol(t, u'.')) {
+          // A procedure, or the text of a variable.
+          hidden_ = true;
           next_ = Next::kNone;
         }
         return;
       case Next::kExecSql:
-        // Its statement, named (@stmt = N'…') or not.
-        if (t.kind == TsqlToken::kVariable || IsSymbol(t, u'=')) return;
+        // Its statement, named (@stmt = N'…') or not: a variable that no
+        // '=' follows is the statement itself.
+        if (t.kind == TsqlToken::kVariable || IsSymbol(t, u'=')) {
+          exec_sql_variable_ = t.kind == TsqlToken::kVariable;
+          return;
+        }
         if (t.kind == TsqlToken::kString) {
           AppendLiteral(t.text);
           ReadExecText();
+        } else {
+          hidden_ = true;
         }
+        hidden_ = hidden_ || exec_sql_variable_;
         next_ = Next::kNone;
         return;
       case Next::kExecParen:
         if (t.kind == TsqlToken::kString) {
           AppendLiteral(t.text);
         } else if (!IsSymbol(t, u'+')) {
+          hidden_ = hidden_ || !IsSymbol(t, u')');
           ReadExecText();
           next_ = Next::kNone;
         }
@@ -180,11 +198,15 @@ class BalanceReader {
     reader.Read(code, inner);
     inner.Finish();
     unbalanced_ = unbalanced_ || inner.unbalanced();
+    hidden_ = hidden_ || inner.hidden();
   }
 
   int32_t* open_;
   const bool outer_loop_;
   bool unbalanced_ = false;
+  bool hidden_ = false;
+  bool first_token_ = true;
+  bool exec_sql_variable_ = false;
   bool routine_ = false;
   Next next_ = Next::kNone;
   Loop loop_ = Loop::kNone;
@@ -195,12 +217,12 @@ class BalanceReader {
 
 }  // namespace
 
-bool CommitBalance::UnbalancedCommit(std::u16string_view call) {
+CallBalance CommitBalance::ReadCall(std::u16string_view call) {
   BalanceReader visitor(&open_, false);
   TsqlReader reader;
   reader.Read(call, visitor);
   visitor.Finish();
-  return visitor.unbalanced();
+  return CallBalance{visitor.unbalanced(), visitor.hidden()};
 }
 
 }  // namespace corvalen

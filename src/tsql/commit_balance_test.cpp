@@ -18,7 +18,7 @@ struct Case {
 bool AnyUnbalanced(const std::vector<std::u16string>& calls) {
   CommitBalance balance;
   bool any = false;
-  for (const std::u16string& call : calls) any = balance.UnbalancedCommit(call) || any;
+  for (const std::u16string& call : calls) any = balance.ReadCall(call).unbalanced_commit || any;
   return any;
 }
 
@@ -79,6 +79,26 @@ TEST(CommitBalanceTest, BlocksKeepTheVerdictAndLoopsMakeEveryCommitOne) {
     }
     const bool commits = body.find(u"COMMIT") != std::u16string::npos;
     EXPECT_EQ(AnyUnbalanced({u"WHILE 1 = 1 BEGIN " + body + u" END"}), commits);
+  }
+}
+
+TEST(CommitBalanceTest, CodeTheTextDoesNotShowIsTold) {
+  const std::vector<std::pair<std::u16string, bool>> calls = {
+      {u"EXEC dbo.cargar_precios 1", true},
+      {u"EXECUTE @rc = cargar_precios", true},
+      {u"cargar_precios 1, 2", true},
+      {u"EXEC (@sql)", true},
+      {u"EXEC ('SELECT 1; ' + @resto)", true},
+      {u"EXEC sp_executesql @sql", true},
+      {u"EXEC ('EXEC p')", true},
+      {u"SELECT 1\r\nEXEC sp_executesql N'SELECT 2'", false},
+      {u"EXEC ('SELECT ''x''')", false},
+      {u"INSERT INTO t VALUES (1); ROLLBACK", false},
+      {u"CREATE PROCEDURE p AS EXEC q", false},
+  };
+  for (const auto& [call, hidden] : calls) {
+    CommitBalance balance;
+    EXPECT_EQ(balance.ReadCall(call).hidden_code, hidden) << std::string(call.begin(), call.end());
   }
 }
 

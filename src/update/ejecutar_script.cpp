@@ -149,7 +149,7 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
           }
           // No number of levels holds such a COMMIT back: in a rehearsal it
           // would commit the work of the scripts before it.
-          if (ensayo_ && DialectoEntidad == Dialect::kSqlServer && balance.UnbalancedCommit(sql)) {
+          if (ensayo_ && DialectoEntidad == Dialect::kSqlServer && balance.ReadCall(sql).unbalanced_commit) {
             throw NumberedError(kErrInvalidArgument, kUnbalancedCommit);
           }
           send(first_statement);
