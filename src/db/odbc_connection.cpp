@@ -383,11 +383,41 @@ class OdbcConnection : public Connection {
       }
     }
     // A failed commit leaves the transaction open, so that the caller can
-    // still roll it back.
-    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion), dbc_);
+    // still roll it back. A rollback that finds none open (the script's own
+    // ROLLBACK ended it) has nothing left to do: SQL Server's complaint
+    // about it, Msg 3903, is no failure.
+    const bool rollback = completion == SQL_ROLLBACK;
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion);
+    if (!(rollback && OnlyNoTransactionToRollBack(rc))) Check(rc, dbc_);
     in_transaction_ = false;
     // Nothing is pending now, so turning autocommit back on commits nothing.
-    SetAutocommit(true);
+    const SQLULEN on = SQL_AUTOCOMMIT_ON;
+    rc = SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(on),
+                            SQL_IS_UINTEGER);
+    if (!(rollback && OnlyNoTransactionToRollBack(rc))) Check(rc, dbc_);
+  }
+
+  // Whether `rc`, a call on the connection handle, failed only because SQL
+  // Server had no transaction to roll back: Msg 3903, with nothing else but
+  // the driver's own words about it (records without a server number).
+  bool OnlyNoTransactionToRollBack(SQLRETURN rc) {
+    if (SQL_SUCCEEDED(rc) || !sql_server_) return false;
+    constexpr SQLINTEGER kNoBeginTransaction = 3903;
+    bool seen = false;
+    for (SQLSMALLINT record = 1; record <= kMaxRecords; ++record) {
+      SQLWCHAR state[6] = {};
+      SQLINTEGER native = 0;
+      SQLSMALLINT length = 0;
+      const SQLRETURN got =
+          SQLGetDiagRecW(SQL_HANDLE_DBC, dbc_.get(), record, state, &native, nullptr, 0, &length);
+      if (!SQL_SUCCEEDED(got)) break;
+      if (native == kNoBeginTransaction) {
+        seen = true;
+      } else if (native != 0) {
+        return false;
+      }
+    }
+    return seen;
   }
 
   // The server's name as the driver gives it ("" when it does not).
