@@ -167,7 +167,7 @@ class TimeBoundConnection : public Connection {
                                bounds.grace, check_seconds_, u" y sin confirmar nada.")),
         commit_stuck_(StuckText(u"La confirmaci\u00F3n de la transacci\u00F3n del script", true,
                                 bounds.grace, bounds.seconds,
-                                u": no se sabe si el servidor la confirm\u00F3, y el script "
+                                u"; no se sabe si el servidor la confirm\u00F3, y el script "
                                 u"puede haber quedado aplicado.")),
         rollback_stuck_(StuckText(u"La reversi\u00F3n de la transacci\u00F3n del script", true,
                                   bounds.grace, bounds.seconds,

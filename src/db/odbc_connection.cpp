@@ -388,6 +388,17 @@ class OdbcConnection : public Connection {
     // about it, Msg 3903, is no failure.
     const bool rollback = completion == SQL_ROLLBACK;
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion);
+    // A commit whose answer was lost (the connection failed, a time-out)
+    // may have been made.
+    if (!rollback && !SQL_SUCCEEDED(rc)) {
+      // Read before the liveness question clears them.
+      std::vector<std::u16string> texts = DiagnosticTexts(SQL_HANDLE_DBC, dbc_.get());
+      if (AnswerLost()) {
+        if (texts.empty()) texts.push_back(kConnectionLost);
+        throw NumberedError(kErrCommitInDoubt, ScrubSecrets(JoinLines(texts), secrets_));
+      }
+      Fail(texts.empty() ? u"La llamada ODBC fall\u00F3 sin dar diagn\u00F3stico." : JoinLines(texts));
+    }
     if (!(rollback && OnlyNoTransactionToRollBack(rc))) Check(rc, dbc_);
     in_transaction_ = false;
     // Nothing is pending now, so turning autocommit back on commits nothing.
@@ -395,6 +406,23 @@ class OdbcConnection : public Connection {
     rc = SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(on),
                             SQL_IS_UINTEGER);
     if (!(rollback && OnlyNoTransactionToRollBack(rc))) Check(rc, dbc_);
+  }
+
+  // Whether the connection's first diagnostic record says that the answer
+  // never came: a connection failure (SQLSTATE class 08) or a time-out
+  // (HYT00, HYT01), or the driver knows the connection to be gone.
+  bool AnswerLost() {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (SQL_SUCCEEDED(
+            SQLGetDiagRecW(SQL_HANDLE_DBC, dbc_.get(), 1, state, &native, nullptr, 0, &length))) {
+      if ((state[0] == u'0' && state[1] == u'8') ||
+          (state[0] == u'H' && state[1] == u'Y' && state[2] == u'T')) {
+        return true;
+      }
+    }
+    return ConnectionLiveness() == Liveness::kDead;
   }
 
   // Whether `rc`, a call on the connection handle, failed only because SQL

@@ -193,6 +193,10 @@ TEST_P(CliSqlServerGuardTest, AllOrNothingWhateverTheScriptDoesWithItsTransactio
        false},
       {"mudo_en_confirmacion.sql", "CommandTimeout=1\n", 2, {}, "puede haber quedado aplicado",
        true},
+      {"cortada_en_confirmacion.sql", "", 2, {},
+       "No se sabe si la transacción del script se confirmó, y el script puede haber quedado "
+       "aplicado: ",
+       true},
   };
   const std::string report = (folder_.path() / "informe.json").string();
   for (const auto& c : cases) {

@@ -507,7 +507,7 @@ class TdsTestServer::Session {
       const bool and_begin = flags_at < p.size() && (p[flags_at] & 0x01);
       server_.Record(std::string(request == 7 ? "tm commit" : "tm rollback") +
                      (and_begin ? "+begin" : ""));
-      if (request == 7 && deaf_at_commit_ > 0) return Deaf(deaf_at_commit_);
+      if (request == 7 && deaf_at_commit_ >= 0) return Deaf(deaf_at_commit_);
       ok = End(request == 7, 0);
       if (ok && and_begin) Begin();
     } else {
@@ -544,8 +544,8 @@ class TdsTestServer::Session {
       return true;
     }
     const std::string first = Upper(statements.front().second);
-    if (deaf_at_check_ > 0 && first.starts_with("SELECT @@TRANCOUNT")) return Deaf(deaf_at_check_);
-    if (deaf_at_commit_ > 0 && first.starts_with("IF @@TRANCOUNT > 0 COMMIT")) {
+    if (deaf_at_check_ >= 0 && first.starts_with("SELECT @@TRANCOUNT")) return Deaf(deaf_at_check_);
+    if (deaf_at_commit_ >= 0 && first.starts_with("IF @@TRANCOUNT > 0 COMMIT")) {
       return Deaf(deaf_at_commit_);
     }
     in_batch_ = true;
@@ -774,9 +774,10 @@ class TdsTestServer::Session {
   // (upper-case name, how many of them came before it).
   std::vector<std::string> pending_;
   std::vector<std::pair<std::string, size_t>> savepoints_;
-  // Seconds of silence armed for the next transaction check or commit.
-  double deaf_at_check_ = 0;
-  double deaf_at_commit_ = 0;
+  // Seconds of silence armed for the next transaction check or commit (-1:
+  // none).
+  double deaf_at_check_ = -1;
+  double deaf_at_commit_ = -1;
 };
 
 TdsTestServer::TdsTestServer(uint32_t packet_size) : packet_size_(packet_size) {

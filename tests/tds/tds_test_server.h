@@ -33,8 +33,8 @@
 //   EXEC tds_deaf_at_check N    arms silence: the next batch that starts with
 //   EXEC tds_deaf_at_commit N   SELECT @@TRANCOUNT (the run's check), or the
 //                               next commit (request or text), is answered
-//                               with nothing for N seconds, then the
-//                               connection closes
+//                               with nothing for N seconds (0: none), then
+//                               the connection closes
 //   INSERT/UPDATE/DELETE/CREATE/ALTER/DROP ...
 //                               a change (DONE with a row count of 1): kept
 //                               at once at count 0, else when the outermost
