@@ -98,7 +98,7 @@ TEST_F(CliSqlServerTest, EveryFailureEndsTheRunRolledBackAndSaysWhere) {
     const char* fixture;
     std::string ncm_extra;
     std::string told;     // in the failure message
-    std::string or_told;  // or this, where two limits race
+    std::string or_told = "";  // or this, where two limits race
   } cases[] = {
       {"falla_en_medio.sql", "",
        "Invalid object name 'no_existe'., Line 4 Actualización Cancelada. Script: "},
