@@ -167,6 +167,17 @@ TEST_P(OdbcTdsTest, TheCheckAfterABatchSeesWhatTheScriptDidToTheTransaction) {
   EXPECT_EQ(db->CheckTransaction(), TransactionState::kEnded);
   db->RollbackTrans();  // also where the script left none to roll back
   EXPECT_EQ(server_.Kept(), Journal{});
+
+  // Under XACT_ABORT an error dooms the transaction; the server rolls it
+  // back at the end of the call (Msg 3998), so the client sees count 0.
+  db->BeginTrans();
+  EXPECT_NE(Outcome(*db, u"SET XACT_ABORT ON\r\nINSERT INTO t VALUES (4)\r\n"
+                         u"INSERT INTO no_existe VALUES (5)\r\nINSERT INTO t VALUES (6)")
+                .find(u"Uncommittable transaction is detected at the end of the batch."),
+            std::u16string::npos);
+  EXPECT_EQ(db->CheckTransaction(), TransactionState::kEnded);
+  db->RollbackTrans();
+  EXPECT_EQ(server_.Kept(), Journal{});
 }
 
 TEST(OdbcTdsOldServerTest, WithoutTransactionIdsTheCountAloneTells) {
