@@ -105,18 +105,19 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
     Required(oConexion).Execute(sql);
     // The transaction as the group left it: a script that ended the run's
     // transaction fails here, and says whether part of it may have stayed.
-    const GroupLines lines = LinesOfGroups(texto, piezas, {*grupo_actual}).front();
+    // Where the group stands in the file, counted only when a failure says it.
+    auto lines = [&] { return LinesOfGroups(texto, piezas, {*grupo_actual}).front(); };
     try {
       estado_transaccion = Required(oConexion).CheckTransaction();
     } catch (const NumberedError& error) {
       throw NumberedError(error.number(),
                           u"No se pudo comprobar la transacci\u00F3n del script despu\u00E9s "
-                          u"del grupo de " + GroupLinesText(lines) + u": " + error.description());
+                          u"del grupo de " + GroupLinesText(lines()) + u": " + error.description());
     }
     if (estado_transaccion == TransactionState::kEnded) {
       transaccion_terminada_ = true;
       puede_quedar_aplicado_ = true;
-      throw NumberedError(kErrDatabase, EndedInsideText(lines));
+      throw NumberedError(kErrDatabase, EndedInsideText(lines()));
     }
     if (estado_transaccion == TransactionState::kRolledBack) {
       transaccion_terminada_ = true;

@@ -839,6 +839,11 @@ int TdsTestServer::Commits() const {
   return commits_;
 }
 
+int TdsTestServer::Rollbacks() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return rollbacks_;
+}
+
 void TdsTestServer::Record(std::string entry) {
   std::lock_guard<std::mutex> lock(mutex_);
   journal_.push_back(std::move(entry));

@@ -118,8 +118,10 @@ class TdsTestServer {
   // The changes made permanent, in order: run at count 0, or in a
   // transaction that committed.
   std::vector<std::string> Kept() const;
-  // How many transactions committed (a change at count 0 counts as one).
+  // How many transactions committed (a change at count 0 counts as one),
+  // and how many were rolled back.
   int Commits() const;
+  int Rollbacks() const;
   // Clears the journal, the logins and the record of what was kept.
   void ClearJournal();
   // From now on the server stands for one older than SQL Server 2016:
