@@ -21,31 +21,21 @@ constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacción del 
 // What SQLite's commit says of a deferred foreign-key violation.
 constexpr char16_t kDeferredViolations[] = u"FOREIGN KEY constraint failed";
 
-// The savepoint each script starts at, and how a failed one goes back to
-// it. On SQL Server the driver's own level, one more of the rehearsal's
-// below the scripts (so that a script's unbalanced COMMIT only lowers the
-// count), is what a failed script's levels are brought back to; NOEXEC goes
-// first, since under it nothing else would run. XACT_ABORT needs no
-// restoring: a failure under it has ended the transaction, and with it the
-// entity's rehearsal.
+constexpr char16_t kLevelLost[] =
+    u"El ensayo no pudo volver a su propio nivel de transacción.";
+// More levels than a script opens: the bound of the loop that lowers them.
+constexpr int kMaxScriptLevels = 1000;
+
+// The savepoint each script starts at.
 std::u16string SavepointText(Dialect dialect) {
   return dialect == Dialect::kSqlServer ? u"SAVE TRANSACTION corvalen_ensayo"
                                         : u"SAVEPOINT corvalen_ensayo";
 }
 
-std::u16string BackToSavepointText(Dialect dialect) {
-  if (dialect == Dialect::kSqlServer) {
-    return u"SET NOEXEC OFF; SET IMPLICIT_TRANSACTIONS ON; "
-           u"ROLLBACK TRANSACTION corvalen_ensayo; "
-           u"WHILE @@TRANCOUNT > 2 COMMIT TRANSACTION; "
-           u"IF @@TRANCOUNT < 2 RAISERROR(N'corvalen_ensayo', 16, 1)";
-  }
-  return u"ROLLBACK TO SAVEPOINT corvalen_ensayo; RELEASE SAVEPOINT corvalen_ensayo";
-}
-
-// The time-out's own text starts so (db/command_watchdog.h).
+// A time-out's text, of a batch or of the transaction's check, starts so
+// (db/command_watchdog.h).
 bool IsTimeout(const std::u16string& message) {
-  const std::u16string prefix = CommandTimeoutText(0).substr(0, 40);
+  const std::u16string prefix = CommandTimeoutText(0).substr(0, 28);
   return message.compare(0, prefix.size(), prefix) == 0;
 }
 
@@ -70,11 +60,14 @@ std::u16string LastLine(const ResultadoEnsayo& r) {
 void ModMain::EmpezarEnsayoDeEntidad() {
   Connection& conexion = Required(oConexion);
   conexion.BeginTrans();
-  // The rehearsal's own level beneath the scripts, with implicit
-  // transactions on: what follows a script's own full ROLLBACK then opens a
-  // transaction of its own, never runs in autocommit.
+  // On SQL Server (whose run's transaction has implicit transactions on) a
+  // level of the rehearsal's own beneath the scripts: a script's unbalanced
+  // COMMIT only lowers the count.
   if (DialectoEntidad == Dialect::kSqlServer) {
-    conexion.Execute(u"SET IMPLICIT_TRANSACTIONS ON; BEGIN TRANSACTION");
+    conexion.Execute(u"BEGIN TRANSACTION");
+    if (conexion.CheckTransaction() != TransactionState::kNested) {
+      throw NumberedError(kErrDatabase, kLevelLost);
+    }
   }
 }
 
@@ -88,9 +81,34 @@ void ModMain::TerminarEnsayoDeEntidad() {
 }
 
 bool ModMain::VolverAlPuntoDeGuardado() {
+  if (transaccion_terminada_) return false;
   Connection& conexion = Required(oConexion);
-  if (!conexion.TransactionStillOpen()) return false;
-  return !Attempt([&] { conexion.Execute(BackToSavepointText(DialectoEntidad)); });
+  return !Attempt([&] {
+    if (DialectoEntidad != Dialect::kSqlServer) {
+      conexion.Execute(u"ROLLBACK TO SAVEPOINT corvalen_ensayo; RELEASE SAVEPOINT corvalen_ensayo");
+      if (conexion.CheckTransaction() != TransactionState::kIntact) {
+        throw NumberedError(kErrDatabase, kLevelLost);
+      }
+      return;
+    }
+    // NOEXEC first, since under it nothing else would run. XACT_ABORT needs
+    // no restoring: a failure under it has ended the transaction, and with
+    // it the entity's rehearsal. Then the script's own levels, each COMMIT
+    // above the driver's level lowering the count only, and the rehearsal's
+    // own level again.
+    conexion.Execute(
+        u"SET NOEXEC OFF\r\nSET IMPLICIT_TRANSACTIONS ON\r\nROLLBACK TRANSACTION corvalen_ensayo");
+    TransactionState estado = conexion.CheckTransaction();
+    for (int k = 0; estado == TransactionState::kNested && k < kMaxScriptLevels; ++k) {
+      conexion.Execute(u"COMMIT TRANSACTION");
+      estado = conexion.CheckTransaction();
+    }
+    if (estado != TransactionState::kIntact) throw NumberedError(kErrDatabase, kLevelLost);
+    conexion.Execute(u"BEGIN TRANSACTION");
+    if (conexion.CheckTransaction() != TransactionState::kNested) {
+      throw NumberedError(kErrDatabase, kLevelLost);
+    }
+  });
 }
 
 void ModMain::ComprobarRestriccionesDiferidas() {
@@ -110,6 +128,7 @@ bool ModMain::EnsayarScript(const std::u16string& ruta, int32_t linea, bool tras
                             ResultadoEnsayo& resultado) {
   Connection& conexion = Required(oConexion);
   bool seguir = true;
+  codigo_oculto_ = false;
   try {
     conexion.Execute(SavepointText(DialectoEntidad));
     EjecutarScript(ruta, linea);
@@ -125,6 +144,14 @@ bool ModMain::EnsayarScript(const std::u16string& ruta, int32_t linea, bool tras
           FallaScript(ruta, linea, piezas_del_script_, kCommitFailed + error.description(), u"",
                       u"", {}, nullptr);
         });
+    // EjecutarScript lowered the rehearsal's own level to look at the
+    // script's: it is raised again for the next script.
+    if (NivelPropioDeEnsayo()) {
+      conexion.Execute(u"BEGIN TRANSACTION");
+      if (conexion.CheckTransaction() != TransactionState::kNested) {
+        throw NumberedError(kErrDatabase, kLevelLost);
+      }
+    }
     AppendToListLine(MainWindow(), linea, kOutcomeOk);
     SetOutcome(linea, ScriptOutcome::kOk);
     ++resultado.aplicarian;
@@ -134,12 +161,26 @@ bool ModMain::EnsayarScript(const std::u16string& ruta, int32_t linea, bool tras
     const bool timeout = record != nullptr && IsTimeout(record->message);
     // A time-out may have ended the whole transaction: the entity stops.
     seguir = !timeout && VolverAlPuntoDeGuardado();
+    if (!seguir) QuedoAplicado(linea, resultado);
     if (run_record.failure && AlFallarEnEnsayo) {
       Attempt([&] { AlFallarEnEnsayo(*run_record.failure); });
     }
   }
   if (tras_fallido) AppendToListLine(MainWindow(), linea, kAfterFailed);
   return seguir;
+}
+
+// Where the entity's transaction ended inside a script (or could not be
+// returned to), whether what the rehearsal ran may have stayed applied. On
+// SQL Server a visible unbalanced COMMIT is never sent, so only code the
+// group's text does not show could have committed; without any, the
+// transaction was rolled back (the script's ROLLBACK, XACT_ABORT). SQLite
+// and PostgreSQL refuse a script's commit before it runs.
+void ModMain::QuedoAplicado(int32_t linea, ResultadoEnsayo& resultado) {
+  const bool puede = DialectoEntidad == Dialect::kSqlServer ? codigo_oculto_
+                                                            : puede_quedar_aplicado_;
+  if (ScriptRecord* record = run_record.AtLine(linea)) record->partly_applied = puede;
+  resultado.puede_haber_quedado = resultado.puede_haber_quedado || puede;
 }
 
 ResultadoEnsayo ModMain::EnsayarActualizaciones(RunWindow& frm) {

@@ -93,7 +93,9 @@ class ModMain {
   // progress on list line IndiceLista. True when every group ran; on failure
   // rolls back, reports, puts the failing text on the clipboard and ends the
   // program. A group that leaves the transaction closed (the script's own
-  // COMMIT, ROLLBACK or END, as far as the connection can tell) is a failure.
+  // COMMIT, ROLLBACK or END, as far as the connection can tell) is a failure
+  // that says whether part of the script may have stayed applied; so is a
+  // script that leaves a transaction of its own open at its end.
   bool EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLista);
   // Commits the transaction of the script that EjecutarScript just ran. A
   // refused commit makes the script a failed one, handled as EjecutarScript
@@ -159,6 +161,7 @@ class ModMain {
   bool EnsayarScript(const std::u16string& ruta, int32_t linea, bool tras_fallido,
                      ResultadoEnsayo& resultado);
   bool VolverAlPuntoDeGuardado();
+  void QuedoAplicado(int32_t linea, ResultadoEnsayo& resultado);
   void ComprobarRestriccionesDiferidas();
   void TerminarEnsayoDeEntidad();
 
@@ -166,8 +169,19 @@ class ModMain {
   std::u16string error_entidad_;
   // A rehearsal is going on: a failed script is handed back to its driver.
   bool ensayo_ = false;
+  // A rehearsal on SQL Server holds a transaction level of its own beneath
+  // the scripts'.
+  bool NivelPropioDeEnsayo() const { return ensayo_ && DialectoEntidad == Dialect::kSqlServer; }
+  // The latest group sent in a rehearsal on SQL Server may have run code its
+  // text does not show (which may commit).
+  bool codigo_oculto_ = false;
   // One past the last piece the latest script ran: where its commit stands.
   int32_t piezas_del_script_ = 0;
+  // Whether the latest script's transaction ended before the run ended it
+  // (nothing may be left to roll back), and whether part of the script may
+  // have stayed applied (its own COMMIT, a commit in doubt).
+  bool transaccion_terminada_ = false;
+  bool puede_quedar_aplicado_ = false;
   // Records a given-up batch of the script being run.
   std::function<void(const std::u16string&)> record_given_up_;
   RunWindow& main_window_;
