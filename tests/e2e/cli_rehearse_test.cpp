@@ -1,5 +1,6 @@
-// The console program's rehearsal end to end on SQLite and PostgreSQL:
-// what it says, and that the databases are left exactly as they were.
+// The console program's rehearsal end to end on SQLite, PostgreSQL and SQL
+// Server's protocol: what it says, and that the databases are left exactly
+// as they were.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "tests/e2e/cli_rehearse_fixture.h"
 #include "tests/e2e/cli_runner.h"
 #include "tests/e2e/cli_sqlite_fixture.h"
+#include "tests/tds/tds_test_server.h"
 
 namespace corvalen::testing {
 namespace {
@@ -244,6 +246,88 @@ TEST_F(CliRehearsePostgresTest, OutcomesMatchARealRunOnACopy) {
     EXPECT_EQ(PostgresDump(rehearsed_schema), before);
     ExpectSameOutcomesUpToTheFirstFailure(runs, {run_schema, rehearsed_schema});
     Psql("DROP SCHEMA " + rehearsed_schema + " CASCADE; DROP SCHEMA " + run_schema + " CASCADE");
+  }
+}
+
+
+// SQL Server's protocol: FreeTDS and the TDS test server, whose record
+// tells what was kept and how many transactions committed.
+class CliRehearseSqlServerTest : public ::testing::Test {
+ protected:
+  void Config() {
+    folder_.Write("quorvexconfig.ini",
+                  "[CATALOGOS]\nProvider=odbc\nConnection=" + server_.ConnectionString("CATALOGOS") +
+                      "\n[NCM]\nProvider=odbc\nConnection=" + server_.ConnectionString("NCM") +
+                      "\n");
+  }
+  CliResult Rehearse() {
+    return RunCli({"--rehearse", "--scripts", folder_.path().string(), "--config",
+                   (folder_.path() / "quorvexconfig.ini").string(), "--report",
+                   (folder_.path() / "informe.json").string()});
+  }
+  std::vector<std::string> Outcomes() const {
+    const nlohmann::json report =
+        nlohmann::json::parse(std::ifstream(folder_.path() / "informe.json"));
+    std::vector<std::string> out;
+    for (const auto& s : report["scripts"]) out.push_back(s["outcome"]);
+    return out;
+  }
+  // Nothing reached the server as a commit, nor was kept.
+  void ExpectNothingKept() {
+    EXPECT_EQ(server_.Commits(), 0);
+    EXPECT_TRUE(server_.Kept().empty());
+  }
+
+  TdsTestServer server_;
+  ScriptsFolder folder_;
+};
+
+TEST_F(CliRehearseSqlServerTest, FailuresAndCommitsARunWouldMakeAreToldAndNothingIsKept) {
+  folder_.CopyFixture("tds/bien.sql", "CATALOGOS_01.sql");
+  folder_.CopyFixture("tds/anidada_equilibrada.sql", "NCM_01.sql");
+  folder_.CopyFixture("tds/falla_en_medio.sql", "NCM_02.sql");
+  folder_.CopyFixture("tds/propia_abierta.sql", "NCM_03.sql");
+  folder_.CopyFixture("tds/commit_en_medio.sql", "NCM_04.sql");
+  folder_.CopyFixture("tds/ensayo_dos_commit.sql", "NCM_05.sql");
+  folder_.CopyFixture("tds/ensayo_while_commit.sql", "NCM_06.sql");
+  folder_.CopyFixture("tds/bien.sql", "NCM_07.sql");
+  Config();
+  const CliResult r = Rehearse();
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_EQ(Outcomes(), (std::vector<std::string>{"would-apply", "would-apply", "would-fail",
+                                                  "would-fail", "would-fail", "would-fail",
+                                                  "would-fail", "would-apply"}));
+  EXPECT_EQ(r.OutLines().back(),
+            "Ensayo terminado: 3 scripts se aplicarían, 5 fallarían, 0 no se ensayaron. Nada "
+            "quedó aplicado.");
+  EXPECT_NE(r.err.find("Al terminar, el script dejó abierta una transacción propia"),
+            std::string::npos)
+      << r.err;
+  // The groups holding an unbalanced COMMIT never reached the server.
+  for (const std::string& batch : server_.Batches()) {
+    EXPECT_EQ(batch.find("COMMIT\r\nCOMMIT"), std::string::npos);
+    EXPECT_EQ(batch.find("WHILE"), std::string::npos);
+    EXPECT_EQ(batch.find("COMMIT TRAN\r\nBEGIN TRAN"), std::string::npos);
+  }
+  ExpectNothingKept();
+}
+
+TEST_F(CliRehearseSqlServerTest, AScriptsRollbackOrAnErrorUnderXactAbortEndsTheEntity) {
+  for (const char* fixture : {"tds/rollback_y_sigue.sql", "tds/ensayo_xact_abort.sql"}) {
+    SCOPED_TRACE(fixture);
+    server_.ClearJournal();
+    folder_.CopyFixture("tds/bien.sql", "NCM_01.sql");
+    folder_.CopyFixture(fixture, "NCM_02.sql");
+    folder_.CopyFixture("tds/bien.sql", "NCM_03.sql");
+    Config();
+    const CliResult r = Rehearse();
+    EXPECT_EQ(r.exit_code, 2) << r.err;
+    EXPECT_EQ(Outcomes(),
+              (std::vector<std::string>{"would-apply", "would-fail", "not-rehearsed"}));
+    EXPECT_EQ(r.OutLines().back(),
+              "Ensayo terminado: 1 script se aplicaría, 1 fallaría, 1 no se ensayó. Nada quedó "
+              "aplicado.");
+    ExpectNothingKept();
   }
 }
 
