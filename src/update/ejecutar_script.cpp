@@ -196,7 +196,9 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
           // would commit the work of the scripts before it.
           if (NivelPropioDeEnsayo()) {
             const CallBalance llamada = balance.ReadCall(sql);
-            if (llamada.unbalanced_commit) throw NumberedError(kErrInvalidArgument, kUnbalancedCommit);
+            if (llamada.unbalanced_commit) {
+              throw NumberedError(kErrInvalidArgument, kUnbalancedCommit);
+            }
             codigo_oculto_ = llamada.hidden_code;
           }
           send(first_statement);
