@@ -1,5 +1,6 @@
 // EnsayarActualizaciones: the update rehearsed on the real databases, every
 // script run through EjecutarScript and nothing kept.
+#include <optional>
 #include <set>
 
 #include "db/command_watchdog.h"
@@ -183,9 +184,83 @@ void ModMain::QuedoAplicado(int32_t linea, ResultadoEnsayo& resultado) {
   resultado.puede_haber_quedado = resultado.puede_haber_quedado || puede;
 }
 
+// What the rehearsal keeps from one script to the next.
+struct EstadoEnsayo {
+  ResultadoEnsayo resultado;
+  std::u16string entidad;  // the entity whose transaction is open, when `conectada`
+  bool conectada = false;
+  bool ya_conecto = false;    // the first connection is marked, as in a run
+  bool tras_fallido = false;  // a script of the entity has failed
+  std::set<std::u16string> fallidas;   // entities that could not be connected
+  std::set<std::u16string> detenidas;  // entities whose rehearsal stopped
+  std::optional<FailureRecord> primera_falla;
+};
+
+bool ModMain::ConectarEntidadDeEnsayo(RunWindow& frm, const ScriptSql& entry, int32_t linea,
+                                      EstadoEnsayo& estado) {
+  if (estado.conectada) TerminarEnsayoDeEntidad();
+  estado.conectada = false;
+  estado.tras_fallido = false;
+  estado.entidad = entry.Categoria;
+  if (!EstablecerEntidad(entry.Categoria)) {
+    MainWindow().MessageBox(
+        u"Error estableciendo conexion con la entidad " + entry.Categoria + u" en el archivo " +
+            entry.Archivo +
+            u" verifique que tiene acceso a la base de datos o el archivo quorvex se encuentre "
+            u"bien configurado. Se omitira las actualizaciones para esta entidad",
+        VersionTitle(), MessageIcon::kCritical);
+    AppendToListLine(frm, linea, kOutcomeError);
+    HuboErrores = kTrue;
+    SetOutcome(linea, ScriptOutcome::kError, error_entidad_);
+    estado.fallidas.insert(entry.Categoria);
+    return false;
+  }
+  if (!estado.ya_conecto) AppendToListLine(frm, linea, kFirstConnectionMark);
+  estado.ya_conecto = true;
+  EmpezarEnsayoDeEntidad();
+  estado.conectada = true;
+  return true;
+}
+
+void ModMain::EnsayarEntrada(RunWindow& frm, int32_t i, EstadoEnsayo& estado) {
+  const ScriptSql& entry = ListadoSql[static_cast<size_t>(i)];
+  const int32_t linea = i - 1;
+  if (estado.fallidas.count(entry.Categoria) != 0) {
+    AppendToListLine(frm, linea, kOutcomeError);
+    SetOutcome(linea, ScriptOutcome::kSkipped,
+               u"No se ensayó: no se pudo conectar con la entidad " + entry.Categoria + u".");
+    return;
+  }
+  if (estado.detenidas.count(entry.Categoria) != 0) {
+    AppendToListLine(frm, linea, kNotRehearsed);
+    SetOutcome(linea, ScriptOutcome::kNotRun,
+               u"No se ensayó: el ensayo de la entidad " + entry.Categoria +
+                   u" se detuvo en un script anterior.");
+    ++estado.resultado.no_ensayados;
+    return;
+  }
+  if ((!estado.conectada || entry.Categoria != estado.entidad) &&
+      !ConectarEntidadDeEnsayo(frm, entry, linea, estado)) {
+    return;
+  }
+  const std::u16string ruta = CarpetaScripts + kPathSeparator + entry.Archivo;
+  const bool seguir = EnsayarScript(ruta, linea, estado.tras_fallido, estado.resultado);
+  const ScriptRecord* record = run_record.AtLine(linea);
+  if (record != nullptr && record->outcome == ScriptOutcome::kFailed) {
+    estado.tras_fallido = true;
+    if (!estado.primera_falla) estado.primera_falla = run_record.failure;
+  }
+  if (!seguir) {
+    estado.resultado.entidad_detenida = true;
+    estado.detenidas.insert(entry.Categoria);
+    TerminarEnsayoDeEntidad();
+    estado.conectada = false;
+  }
+}
+
 ResultadoEnsayo ModMain::EnsayarActualizaciones(RunWindow& frm) {
   Procedure proc(kModuleModMain, u"EnsayarActualizaciones");
-  ResultadoEnsayo resultado;
+  EstadoEnsayo estado;
   ensayo_ = true;
   struct Done {
     bool& flag;
@@ -206,87 +281,23 @@ ResultadoEnsayo ModMain::EnsayarActualizaciones(RunWindow& frm) {
           run_record.scripts[k - 1].file = ListadoSql[k].Archivo;
           run_record.scripts[k - 1].category = ListadoSql[k].Categoria;
         }
-        std::u16string entidad_actual;
-        std::set<std::u16string> entidades_fallidas;
-        std::set<std::u16string> entidades_detenidas;
-        bool conectada = false;
-        bool ya_conecto = false;
-        bool tras_fallido = false;
-        std::optional<FailureRecord> primera_falla;
         for (int32_t i = 1; i <= n; ++i) {
-          const ScriptSql& entry = ListadoSql[static_cast<size_t>(i)];
-          const std::u16string ruta = CarpetaScripts + kPathSeparator + entry.Archivo;
-          const int32_t linea = i - 1;
-          proc.At(50);
+          proc.At(40);
           frm.SetStatusPrgCaption(u"Ensayando actualización " + ToDecimal(i) + u" de " +
                                   ToDecimal(n));
-          frm.SetListIndex(ToListIndex(linea));
-          if (entidades_fallidas.count(entry.Categoria) != 0) {
-            AppendToListLine(frm, linea, kOutcomeError);
-            SetOutcome(linea, ScriptOutcome::kSkipped,
-                       u"No se ensayó: no se pudo conectar con la entidad " + entry.Categoria +
-                           u".");
-          } else if (entidades_detenidas.count(entry.Categoria) != 0) {
-            AppendToListLine(frm, linea, kNotRehearsed);
-            SetOutcome(linea, ScriptOutcome::kNotRun,
-                       u"No se ensayó: el ensayo de la entidad " + entry.Categoria +
-                           u" se detuvo en un script anterior.");
-            ++resultado.no_ensayados;
-          } else {
-            if (!conectada || entry.Categoria != entidad_actual) {
-              proc.At(60);
-              if (conectada) TerminarEnsayoDeEntidad();
-              conectada = false;
-              tras_fallido = false;
-              entidad_actual = entry.Categoria;
-              proc.At(70);
-              if (!EstablecerEntidad(entry.Categoria)) {
-                MainWindow().MessageBox(
-                    u"Error estableciendo conexion con la entidad " + entry.Categoria +
-                        u" en el archivo " + entry.Archivo +
-                        u" verifique que tiene acceso a la base de datos o el archivo quorvex "
-                        u"se encuentre bien configurado. Se omitira las actualizaciones para "
-                        u"esta entidad",
-                    VersionTitle(), MessageIcon::kCritical);
-                AppendToListLine(frm, linea, kOutcomeError);
-                HuboErrores = kTrue;
-                SetOutcome(linea, ScriptOutcome::kError, error_entidad_);
-                entidades_fallidas.insert(entry.Categoria);
-              } else {
-                conectada = true;
-                // As in a run, only the first connection is marked.
-                if (!ya_conecto) AppendToListLine(frm, linea, kFirstConnectionMark);
-                ya_conecto = true;
-                proc.At(80);
-                EmpezarEnsayoDeEntidad();
-              }
-            }
-            if (conectada) {
-              proc.At(90);
-              const bool seguir = EnsayarScript(ruta, linea, tras_fallido, resultado);
-              const ScriptRecord* record = run_record.AtLine(linea);
-              if (record != nullptr && record->outcome == ScriptOutcome::kFailed) {
-                tras_fallido = true;
-                if (!primera_falla) primera_falla = run_record.failure;
-              }
-              if (!seguir) {
-                resultado.entidad_detenida = true;
-                entidades_detenidas.insert(entry.Categoria);
-                TerminarEnsayoDeEntidad();
-                conectada = false;
-              }
-            }
-          }
-          proc.At(100);
-          frm.ScriptEnded(ToListIndex(linea));
+          frm.SetListIndex(ToListIndex(i - 1));
+          proc.At(50);
+          EnsayarEntrada(frm, i, estado);
+          proc.At(60);
+          frm.ScriptEnded(ToListIndex(i - 1));
           frm.SetProgressValue(static_cast<float>(i));
           frm.DoEvents();
         }
-        proc.At(110);
-        if (conectada) TerminarEnsayoDeEntidad();
-        if (primera_falla) run_record.failure = primera_falla;
+        proc.At(70);
+        if (estado.conectada) TerminarEnsayoDeEntidad();
+        if (estado.primera_falla) run_record.failure = estado.primera_falla;
         Finalizado = kTrue;
-        MainWindow().SetStatusCaption(LastLine(resultado));
+        MainWindow().SetStatusCaption(LastLine(estado.resultado));
       },
       [&](const NumberedError& error) {
         // A failure of the rehearsal's own: everything is rolled back by
@@ -300,7 +311,7 @@ ResultadoEnsayo ModMain::EnsayarActualizaciones(RunWindow& frm) {
         });
         MainWindow().EndProgram(EndReason::kFailure);
       });
-  return resultado;
+  return estado.resultado;
 }
 
 }  // namespace corvalen

@@ -43,6 +43,9 @@ struct ResultadoEnsayo {
   bool puede_haber_quedado = false;
 };
 
+// What a rehearsal keeps from one script to the next (ensayo.cpp).
+struct EstadoEnsayo;
+
 // Thrown by FallaScript in a rehearsal, once the failure is recorded and
 // shown: the rehearsal driver catches it and goes on. Not an error, so that
 // error handlers let it pass.
@@ -155,6 +158,9 @@ class ModMain {
                                 const PieceGroup* grupo);
 
   // Rehearsal steps (ensayo.cpp).
+  void EnsayarEntrada(RunWindow& frm, int32_t i, EstadoEnsayo& estado);
+  bool ConectarEntidadDeEnsayo(RunWindow& frm, const ScriptSql& entry, int32_t linea,
+                               EstadoEnsayo& estado);
   void EmpezarEnsayoDeEntidad();
   // Runs one script at its savepoint; false when the entity's rehearsal
   // must stop after it.
