@@ -78,6 +78,18 @@ class SqlScanner {
   // Whether the character may open something under the rules.
   bool MayOpen(char16_t c) const { return c < 128 && opens_[c]; }
 
+  // The steps of Open, for a reader that already knows what stands at p:
+  // each returns the position past what opens at p (end while it stays
+  // open). At "--":
+  const char16_t* LineComment(const char16_t* p, const char16_t* end);
+  // At "/*":
+  const char16_t* BlockComment(const char16_t* p, const char16_t* end);
+  // At a quote of the part that starts at `part` (its prefix, N'...',
+  // E'...', stands before p):
+  const char16_t* String(const char16_t* part, const char16_t* p, const char16_t* end);
+  // At '"', or at '[' or '`' where the rules make it open a name:
+  const char16_t* Name(const char16_t* p, const char16_t* end);
+
   // What the text read so far ends inside of, and where that opened (in
   // the part that opened it, a string at its prefix; null for kNothing).
   // A line comment open at a part's end is no such thing: it ends at the
@@ -94,7 +106,7 @@ class SqlScanner {
                             bool doubles);
   const char16_t* BackslashStringEnd(const char16_t* p, const char16_t* end);
   const char16_t* DollarStringEnd(const char16_t* p, const char16_t* end);
-  Lexeme OpenString(const char16_t* part, const char16_t*& p, const char16_t* end);
+  const char16_t* StringStart(const char16_t* part, const char16_t* quote) const;
   Lexeme OpenDollarString(const char16_t* part, const char16_t*& p, const char16_t* end);
 
   LexicalRules rules_;

@@ -109,40 +109,77 @@ inline const char16_t* SqlScanner::DollarStringEnd(const char16_t* p, const char
   return at == std::u16string_view::npos ? nullptr : p + at + dollar_tag_.size();
 }
 
-inline SqlScanner::Lexeme SqlScanner::OpenString(const char16_t* part, const char16_t*& p,
-                                                 const char16_t* end) {
+// Where the string whose quote is at `quote` starts: at its one-letter
+// prefix (N'...', and on PostgreSQL E'...', B'...', X'...', U&'...') when
+// that stands alone, not at the end of a longer word.
+inline const char16_t* SqlScanner::StringStart(const char16_t* part,
+                                               const char16_t* quote) const {
   using scan_detail::IsWordChar;
-  // A one-letter prefix stands alone: not the end of a longer word.
   auto alone = [part](const char16_t* letter) {
     return letter == part || !IsWordChar(letter[-1]);
   };
-  const char16_t* opened = p;
+  if (quote == part) return quote;
+  const char16_t prefix = quote[-1] | 0x20;
+  if (prefix == u'n' || (rules_.escape_strings && (prefix == u'e' || prefix == u'b' ||
+                                                   prefix == u'x'))) {
+    return alone(quote - 1) ? quote - 1 : quote;
+  }
+  if (rules_.escape_strings && quote[-1] == u'&' && quote - part >= 2 &&
+      (quote[-2] | 0x20) == u'u' && alone(quote - 2)) {
+    return quote - 2;
+  }
+  return quote;
+}
+
+inline const char16_t* SqlScanner::String(const char16_t* part, const char16_t* p,
+                                          const char16_t* end) {
   bool backslashes = rules_.backslash_strings;
-  if (p > part && alone(p - 1)) {
-    const char16_t prefix = p[-1] | 0x20;
-    if (prefix == u'n') {
-      opened = p - 1;
-    } else if (rules_.escape_strings && (prefix == u'e' || prefix == u'b' || prefix == u'x')) {
-      // E'...' takes backslash escapes; bit strings never do.
-      opened = p - 1;
-      backslashes = prefix == u'e';
+  if (rules_.escape_strings) {
+    // E'...' takes backslash escapes; bit strings and U&'...' never do.
+    const char16_t* start = StringStart(part, p);
+    const char16_t prefix = start == p ? u'\0' : *start | 0x20;
+    if (prefix == u'e') {
+      backslashes = true;
+    } else if (prefix == u'b' || prefix == u'x' || prefix == u'u') {
+      backslashes = false;
     }
-  } else if (rules_.escape_strings && p - part >= 2 && p[-1] == u'&' && (p[-2] | 0x20) == u'u' &&
-             alone(p - 2)) {
-    opened = p - 2;  // U&'...' never takes backslash escapes
-    backslashes = false;
   }
   const char16_t* close =
       backslashes ? BackslashStringEnd(p + 1, end) : QuotedEnd(p + 1, end, u'\'', true);
-  if (close == nullptr) {
-    open_ = TextOpen::kString;
-    opened_at_ = opened;
-    string_backslashes_ = backslashes;
-    p = end;
-  } else {
-    p = close;
+  if (close != nullptr) return close;
+  open_ = TextOpen::kString;
+  opened_at_ = StringStart(part, p);
+  string_backslashes_ = backslashes;
+  return end;
+}
+
+inline const char16_t* SqlScanner::Name(const char16_t* p, const char16_t* end) {
+  const char16_t c = *p;
+  const char16_t* close = c == u'[' ? QuotedEnd(p + 1, end, u']', rules_.bracket_doubles)
+                                    : QuotedEnd(p + 1, end, c, true);
+  if (close != nullptr) return close;
+  open_ = c == u'[' ? TextOpen::kBracketName
+          : c == u'"' ? TextOpen::kQuotedName
+                      : TextOpen::kBackquoteName;
+  opened_at_ = p;
+  return end;
+}
+
+inline const char16_t* SqlScanner::LineComment(const char16_t* p, const char16_t* end) {
+  p = scan_detail::FindEither(p + 2, end, u'\r', u'\n');
+  in_line_comment_ = p == end;
+  return p;
+}
+
+inline const char16_t* SqlScanner::BlockComment(const char16_t* p, const char16_t* end) {
+  const char16_t* const start = p;
+  comment_depth_ = 1;
+  p = BlockCommentEnd(p + 2, end);
+  if (comment_depth_ > 0) {
+    open_ = TextOpen::kBlockComment;
+    opened_at_ = start;
   }
-  return kString;
+  return p;
 }
 
 inline SqlScanner::Lexeme SqlScanner::OpenDollarString(const char16_t* part, const char16_t*& p,
@@ -172,52 +209,32 @@ inline SqlScanner::Lexeme SqlScanner::OpenDollarString(const char16_t* part, con
 
 inline SqlScanner::Lexeme SqlScanner::Open(const char16_t* part, const char16_t*& p,
                                            const char16_t* end) {
-  const char16_t* const start = p;
-  const char16_t* close = nullptr;
-  TextOpen what;
   switch (*p) {
     case u'-':
       if (p + 1 == end || p[1] != u'-') return kCode;
-      p = scan_detail::FindEither(p + 2, end, u'\r', u'\n');
-      in_line_comment_ = p == end;
+      p = LineComment(p, end);
       return kComment;
     case u'/':
       if (p + 1 == end || p[1] != u'*') return kCode;
-      comment_depth_ = 1;
-      p = BlockCommentEnd(p + 2, end);
-      if (comment_depth_ > 0) {
-        open_ = TextOpen::kBlockComment;
-        opened_at_ = start;
-      }
+      p = BlockComment(p, end);
       return kComment;
     case u'\'':
-      return OpenString(part, p, end);
+      p = String(part, p, end);
+      return kString;
     case u'$':
       return rules_.dollar_quotes ? OpenDollarString(part, p, end) : kCode;
-    case u'"':
-      what = TextOpen::kQuotedName;
-      close = QuotedEnd(p + 1, end, u'"', true);
-      break;
     case u'[':
       if (!rules_.bracket_names) return kCode;
-      what = TextOpen::kBracketName;
-      close = QuotedEnd(p + 1, end, u']', rules_.bracket_doubles);
       break;
     case u'`':
       if (!rules_.backquote_names) return kCode;
-      what = TextOpen::kBackquoteName;
-      close = QuotedEnd(p + 1, end, u'`', true);
+      break;
+    case u'"':
       break;
     default:
       return kCode;
   }
-  if (close == nullptr) {
-    open_ = what;
-    opened_at_ = start;
-    p = end;
-  } else {
-    p = close;
-  }
+  p = Name(p, end);
   return kName;
 }
 

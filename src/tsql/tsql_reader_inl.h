@@ -56,29 +56,38 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
         ++p;
         continue;
       case kDashChar:
-      case kSlashChar:
-      case kQuoteChar:
-      case kDoubleQuoteChar:
-      case kBracketChar: {
-        const SqlScanner::Lexeme lexeme = scanner_.Open(part.data(), p, end);
-        if (lexeme == SqlScanner::kComment) {
+        if (p + 1 < end && p[1] == u'-') {
+          p = scanner_.LineComment(p, end);
           visitor.Comment(start, p);
           continue;
         }
-        if (lexeme == SqlScanner::kCode) {
-          ++p;
-          kind = TsqlToken::kSymbol;
-          break;
-        }
-        if (scanner_.open() != TsqlOpen::kNothing) return;
-        kind = lexeme == SqlScanner::kString ? TsqlToken::kString : TsqlToken::kName;
+        ++p;
+        kind = TsqlToken::kSymbol;
         break;
-      }
+      case kSlashChar:
+        if (p + 1 < end && p[1] == u'*') {
+          p = scanner_.BlockComment(p, end);
+          visitor.Comment(start, p);
+          continue;
+        }
+        ++p;
+        kind = TsqlToken::kSymbol;
+        break;
+      case kQuoteChar:
+        p = scanner_.String(part.data(), p, end);
+        if (scanner_.open() != TsqlOpen::kNothing) return;
+        kind = TsqlToken::kString;
+        break;
+      case kDoubleQuoteChar:
+      case kBracketChar:
+        p = scanner_.Name(p, end);
+        if (scanner_.open() != TsqlOpen::kNothing) return;
+        kind = TsqlToken::kName;
+        break;
       case kLetterNChar:
         if (p + 1 < end && p[1] == u'\'') {
-          // N'...': a Unicode string literal, unless N ends a longer word.
-          ++p;
-          scanner_.Open(part.data(), p, end);
+          // N'...': a Unicode string literal (N starts the word here).
+          p = scanner_.String(part.data(), p + 1, end);
           if (scanner_.open() != TsqlOpen::kNothing) return;
           kind = TsqlToken::kString;
           break;
