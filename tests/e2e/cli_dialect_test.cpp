@@ -15,13 +15,14 @@ namespace {
 
 class CliPostgresDialectTest : public CliPostgresTest {
  protected:
-  // CATALOGOS opens its connection with standard_conforming_strings off; NCM
-  // sends every piece alone.
+  // CATALOGOS opens its connection with standard_conforming_strings off
+  // (and through the command watchdog); NCM sends every piece alone.
   void SetUp() override {
     CliPostgresTest::SetUp();
     folder_.Write("quorvexconfig.ini",
                   "[CATALOGOS]\nConnection=${CORVALEN_TEST_PG_CONN}"
                   "ConnSettings={SET standard_conforming_strings=off};\nDialect=postgresql\n"
+                  "CommandTimeout=30\n"
                   "[NCM]\nConnection=${CORVALEN_TEST_PG_CONN}\nDialect=postgresql\n"
                   "PiecesPerCall=1\n");
   }
