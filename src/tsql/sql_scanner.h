@@ -107,6 +107,9 @@ class SqlScanner {
   const char16_t* BackslashStringEnd(const char16_t* p, const char16_t* end);
   const char16_t* DollarStringEnd(const char16_t* p, const char16_t* end);
   const char16_t* StringStart(const char16_t* part, const char16_t* quote) const;
+  // String where a string may take backslash escapes (PostgreSQL).
+  const char16_t* EscapedString(const char16_t* part, const char16_t* p, const char16_t* end);
+  void LeaveStringOpen(const char16_t* part, const char16_t* quote, bool backslashes);
   Lexeme OpenDollarString(const char16_t* part, const char16_t*& p, const char16_t* end);
 
   LexicalRules rules_;

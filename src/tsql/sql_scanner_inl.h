@@ -77,79 +77,12 @@ inline const char16_t* SqlScanner::QuotedEnd(const char16_t* p, const char16_t* 
   }
 }
 
-// Inside a string where a backslash escapes the next character and '' is a
-// quote: past its closing quote, or null when `end` comes first.
-inline const char16_t* SqlScanner::BackslashStringEnd(const char16_t* p, const char16_t* end) {
-  if (escape_pending_) {
-    if (p == end) return nullptr;
-    escape_pending_ = false;
-    ++p;
-  }
-  for (;;) {
-    p = scan_detail::FindEither(p, end, u'\'', u'\\');
-    if (p == end) return nullptr;
-    if (*p++ == u'\\') {
-      if (p == end) {
-        escape_pending_ = true;
-        return nullptr;
-      }
-      ++p;
-      continue;
-    }
-    if (p == end || *p != u'\'') return p;
-    ++p;
-  }
-}
-
-// Inside a dollar string: past its closing $tag$, or null when `end` comes
-// first.
-inline const char16_t* SqlScanner::DollarStringEnd(const char16_t* p, const char16_t* end) {
-  const std::u16string_view rest(p, static_cast<size_t>(end - p));
-  const size_t at = rest.find(dollar_tag_);
-  return at == std::u16string_view::npos ? nullptr : p + at + dollar_tag_.size();
-}
-
-// Where the string whose quote is at `quote` starts: at its one-letter
-// prefix (N'...', and on PostgreSQL E'...', B'...', X'...', U&'...') when
-// that stands alone, not at the end of a longer word.
-inline const char16_t* SqlScanner::StringStart(const char16_t* part,
-                                               const char16_t* quote) const {
-  using scan_detail::IsWordChar;
-  auto alone = [part](const char16_t* letter) {
-    return letter == part || !IsWordChar(letter[-1]);
-  };
-  if (quote == part) return quote;
-  const char16_t prefix = quote[-1] | 0x20;
-  if (prefix == u'n' || (rules_.escape_strings && (prefix == u'e' || prefix == u'b' ||
-                                                   prefix == u'x'))) {
-    return alone(quote - 1) ? quote - 1 : quote;
-  }
-  if (rules_.escape_strings && quote[-1] == u'&' && quote - part >= 2 &&
-      (quote[-2] | 0x20) == u'u' && alone(quote - 2)) {
-    return quote - 2;
-  }
-  return quote;
-}
-
 inline const char16_t* SqlScanner::String(const char16_t* part, const char16_t* p,
                                           const char16_t* end) {
-  bool backslashes = rules_.backslash_strings;
-  if (rules_.escape_strings) {
-    // E'...' takes backslash escapes; bit strings and U&'...' never do.
-    const char16_t* start = StringStart(part, p);
-    const char16_t prefix = start == p ? u'\0' : *start | 0x20;
-    if (prefix == u'e') {
-      backslashes = true;
-    } else if (prefix == u'b' || prefix == u'x' || prefix == u'u') {
-      backslashes = false;
-    }
-  }
-  const char16_t* close =
-      backslashes ? BackslashStringEnd(p + 1, end) : QuotedEnd(p + 1, end, u'\'', true);
+  if (rules_.escape_strings || rules_.backslash_strings) return EscapedString(part, p, end);
+  const char16_t* close = QuotedEnd(p + 1, end, u'\'', true);
   if (close != nullptr) return close;
-  open_ = TextOpen::kString;
-  opened_at_ = StringStart(part, p);
-  string_backslashes_ = backslashes;
+  LeaveStringOpen(part, p, false);
   return end;
 }
 
@@ -180,104 +113,6 @@ inline const char16_t* SqlScanner::BlockComment(const char16_t* p, const char16_
     opened_at_ = start;
   }
   return p;
-}
-
-inline SqlScanner::Lexeme SqlScanner::OpenDollarString(const char16_t* part, const char16_t*& p,
-                                                       const char16_t* end) {
-  using namespace scan_detail;
-  // A $ inside a word ($ may continue a name) or before a digit ($1) opens
-  // nothing.
-  if (p > part && IsWordChar(p[-1])) return kCode;
-  const char16_t* q = p + 1;
-  if (q < end && IsTagStart(*q)) {
-    while (q < end && IsTagChar(*q)) ++q;
-  }
-  if (q == end || *q != u'$') return kCode;
-  const std::u16string_view tag(p, static_cast<size_t>(q + 1 - p));
-  const std::u16string_view rest(q + 1, static_cast<size_t>(end - q - 1));
-  const size_t at = rest.find(tag);
-  if (at == std::u16string_view::npos) {
-    open_ = TextOpen::kDollarString;
-    opened_at_ = p;
-    dollar_tag_.assign(tag);
-    p = end;
-  } else {
-    p = q + 1 + at + tag.size();
-  }
-  return kString;
-}
-
-inline SqlScanner::Lexeme SqlScanner::Open(const char16_t* part, const char16_t*& p,
-                                           const char16_t* end) {
-  switch (*p) {
-    case u'-':
-      if (p + 1 == end || p[1] != u'-') return kCode;
-      p = LineComment(p, end);
-      return kComment;
-    case u'/':
-      if (p + 1 == end || p[1] != u'*') return kCode;
-      p = BlockComment(p, end);
-      return kComment;
-    case u'\'':
-      p = String(part, p, end);
-      return kString;
-    case u'$':
-      return rules_.dollar_quotes ? OpenDollarString(part, p, end) : kCode;
-    case u'[':
-      if (!rules_.bracket_names) return kCode;
-      break;
-    case u'`':
-      if (!rules_.backquote_names) return kCode;
-      break;
-    case u'"':
-      break;
-    default:
-      return kCode;
-  }
-  p = Name(p, end);
-  return kName;
-}
-
-inline SqlScanner::Lexeme SqlScanner::Resume(const char16_t*& p, const char16_t* end) {
-  if (in_line_comment_) {
-    p = scan_detail::FindEither(p, end, u'\r', u'\n');
-    in_line_comment_ = p == end;
-    return kComment;
-  }
-  const char16_t* close = nullptr;
-  Lexeme lexeme = kName;
-  switch (open_) {
-    case TextOpen::kNothing:
-      return kCode;
-    case TextOpen::kBlockComment:
-      p = BlockCommentEnd(p, end);
-      if (comment_depth_ == 0) open_ = TextOpen::kNothing;
-      return kComment;
-    case TextOpen::kString:
-      lexeme = kString;
-      close = string_backslashes_ ? BackslashStringEnd(p, end) : QuotedEnd(p, end, u'\'', true);
-      break;
-    case TextOpen::kDollarString:
-      lexeme = kString;
-      close = DollarStringEnd(p, end);
-      break;
-    case TextOpen::kBracketName:
-      close = QuotedEnd(p, end, u']', rules_.bracket_doubles);
-      break;
-    case TextOpen::kQuotedName:
-      close = QuotedEnd(p, end, u'"', true);
-      break;
-    case TextOpen::kBackquoteName:
-      close = QuotedEnd(p, end, u'`', true);
-      break;
-  }
-  if (close == nullptr) {
-    p = end;
-  } else {
-    open_ = TextOpen::kNothing;
-    p = close;
-  }
-  return lexeme;
 }
 
 }  // namespace corvalen

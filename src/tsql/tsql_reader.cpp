@@ -20,7 +20,7 @@ const uint8_t kClassOf[128] = {
     W, W, W, W, W, W, W, W, W, W, W, W, W, W, kLetterNChar, W, W, W, W, W, W, W, W, W, W, W, W,
     kBracketChar, O, O, O, W,
     // ` a-z { | } ~ DEL
-    O, W, W, W, W, W, W, W, W, W, W, W, W, W, kLetterNChar, W, W, W, W, W, W, W, W, W, W, W, W,
+    kBackquoteChar, W, W, W, W, W, W, W, W, W, W, W, W, W, kLetterNChar, W, W, W, W, W, W, W, W, W, W, W, W,
     O, O, O, O, O,
 #undef B
 #undef R

@@ -66,7 +66,9 @@ using TsqlOpen = TextOpen;
 
 class TsqlReader {
  public:
-  TsqlReader() = default;
+  // Comments, strings and names are read by `rules` (another database's,
+  // for its entities); words and the statement grammar are T-SQL's.
+  explicit TsqlReader(const LexicalRules& rules = kTsqlRules) : scanner_(rules) {}
   TsqlReader(const TsqlReader&) = delete;
   TsqlReader& operator=(const TsqlReader&) = delete;
 
@@ -102,7 +104,7 @@ class TsqlReader {
   static constexpr int kMaxFrames = 256;
   enum Frame : uint8_t { kBlock, kTryFrame, kCatchFrame, kCaseFrame };
 
-  SqlScanner scanner_{kTsqlRules};
+  SqlScanner scanner_;
   bool line_start_ = true;
   // The statement grammar, as far as the checks need it.
   bool expect_statement_ = true;

@@ -9,7 +9,7 @@ namespace tsql_detail {
 
 enum CharClass : uint8_t {
   kBlankChar, kBreakChar, kWordChar, kQuoteChar, kDoubleQuoteChar, kBracketChar, kDashChar,
-  kSlashChar, kDollarChar, kLetterNChar, kOtherChar
+  kSlashChar, kDollarChar, kLetterNChar, kBackquoteChar, kOtherChar
 };
 
 extern const uint8_t kClassOf[128];
@@ -26,22 +26,22 @@ using scan_detail::FindEither;
 template <class Visitor>
 void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
   using namespace tsql_detail;
-  const char16_t* p = part.data();
-  const char16_t* const end = p + part.size();
+  const char16_t* const begin = part.data();
+  const char16_t* const end = begin + part.size();
   TsqlToken token{};
-  // What the previous part left open.
-  {
-    const char16_t* begin = p;
-    const SqlScanner::Lexeme lexeme = scanner_.Resume(p, end);
-    if (lexeme == SqlScanner::kComment) {
-      if (p > begin) visitor.Comment(begin, p);
-    } else if (lexeme != SqlScanner::kCode) {
-      if (scanner_.open() != TsqlOpen::kNothing) return;
-      Classify(lexeme == SqlScanner::kString ? TsqlToken::kString : TsqlToken::kName, begin,
-               static_cast<size_t>(p - begin), &token);
-      visitor.Token(token);
-    }
+  // What the previous part left open. (The scanner's calls that move a
+  // position get a copy: the loop's own stays in a register.)
+  const char16_t* resumed = begin;
+  const SqlScanner::Lexeme lexeme = scanner_.Resume(resumed, end);
+  if (lexeme == SqlScanner::kComment) {
+    if (resumed > begin) visitor.Comment(begin, resumed);
+  } else if (lexeme != SqlScanner::kCode) {
+    if (scanner_.open() != TsqlOpen::kNothing) return;
+    Classify(lexeme == SqlScanner::kString ? TsqlToken::kString : TsqlToken::kName, begin,
+             static_cast<size_t>(resumed - begin), &token);
+    visitor.Token(token);
   }
+  const char16_t* p = resumed;
   while (p < end) {
     const char16_t c = *p;
     const char16_t* const start = p;
@@ -75,20 +75,27 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
         break;
       case kQuoteChar:
         p = scanner_.String(part.data(), p, end);
-        if (scanner_.open() != TsqlOpen::kNothing) return;
+        if (p == end && scanner_.open() != TsqlOpen::kNothing) return;
         kind = TsqlToken::kString;
         break;
-      case kDoubleQuoteChar:
       case kBracketChar:
+      case kBackquoteChar:
+        if (!scanner_.MayOpen(c)) {
+          ++p;
+          kind = TsqlToken::kSymbol;
+          break;
+        }
+        [[fallthrough]];
+      case kDoubleQuoteChar:
         p = scanner_.Name(p, end);
-        if (scanner_.open() != TsqlOpen::kNothing) return;
+        if (p == end && scanner_.open() != TsqlOpen::kNothing) return;
         kind = TsqlToken::kName;
         break;
       case kLetterNChar:
         if (p + 1 < end && p[1] == u'\'') {
           // N'...': a Unicode string literal (N starts the word here).
           p = scanner_.String(part.data(), p + 1, end);
-          if (scanner_.open() != TsqlOpen::kNothing) return;
+          if (p == end && scanner_.open() != TsqlOpen::kNothing) return;
           kind = TsqlToken::kString;
           break;
         }
@@ -100,6 +107,16 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
                                                                  : TsqlToken::kWord;
         break;
       case kDollarChar:
+        if (scanner_.MayOpen(c)) {
+          // PostgreSQL's $$...$$ and $tag$...$tag$.
+          const char16_t* q = p;
+          if (scanner_.Open(part.data(), q, end) == SqlScanner::kString) {
+            if (scanner_.open() != TsqlOpen::kNothing) return;
+            p = q;
+            kind = TsqlToken::kString;
+            break;
+          }
+        }
         if (p + 1 < end && p[1] == u'(') {
           const char16_t* q = p + 2;
           while (q < end && IsWordChar(*q)) ++q;
