@@ -60,8 +60,8 @@ struct TsqlToken {
   std::u16string_view text;
 };
 
-// What a batch is inside of at the end of what was read so far (T-SQL text
-// opens no backquoted name and no dollar string).
+// What a batch is inside of at the end of what was read so far (a
+// backquoted name or a dollar string only by another database's rules).
 using TsqlOpen = TextOpen;
 
 class TsqlReader {
@@ -87,7 +87,7 @@ class TsqlReader {
   // Reads the next part of the batch for open() and opened_at() alone: only
   // comments, strings and quoted names are followed, several times faster
   // than Read. Not to be mixed with Read on one reader. Read and Follow
-  // share one lexical core, SqlScanner, with T-SQL's rules.
+  // stand on one lexical core, SqlScanner, with the reader's rules.
   void Follow(std::u16string_view part) { scanner_.Follow(part); }
 
   // What the batch read so far ends inside of, and where that comment,

@@ -91,7 +91,9 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
     proc.At(first_statement + 10);
     if (record != nullptr) ++record->groups_sent;
     Required(oConexion).Execute(sql);
-    if (DialectoEntidad == Dialect::kPostgresql && NamesStringSetting(sql)) BarrasEnTextos = Required(oConexion).BackslashStrings();
+    if (DialectoEntidad == Dialect::kPostgresql && NamesStringSetting(sql)) {
+      BarrasEnTextos = Required(oConexion).BackslashStrings();
+    }
     // A group that committed or rolled back the script's transaction has
     // left the rest of the script to run outside it: the script fails here.
     if (!Required(oConexion).TransactionStillOpen()) {
