@@ -120,9 +120,9 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
         // gathered in a string builder and read out of it once.
         proc.At(10);
         texto = ReadScriptText(RutaScript);
-        if (DialectoEntidad == Dialect::kPostgresql) {
-          BarrasEnTextos = Required(oConexion).BackslashStrings();
-        }
+        // Only PostgreSQL is asked: the others never read backslash escapes.
+        BarrasEnTextos =
+            DialectoEntidad == Dialect::kPostgresql && Required(oConexion).BackslashStrings();
 
         // Statements 90 to 170 normalise the separators and 180 cuts the
         // text at them; both are done in one pass that leaves the text as it
