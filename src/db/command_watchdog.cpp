@@ -156,6 +156,7 @@ class TimeBoundConnection : public Connection {
   void RollbackTrans() override { inner_->RollbackTrans(); }
   void Cancel() override { inner_->Cancel(); }
   bool TransactionStillOpen() override { return inner_->TransactionStillOpen(); }
+  bool BackslashStrings() override { return inner_->BackslashStrings(); }
 
   void Execute(const std::u16string& text) override {
     watchdog_.Begin();

@@ -42,6 +42,10 @@ class Connection {
   // database can tell: a batch that committed or rolled back on its own
   // leaves it closed. True when the provider cannot tell.
   virtual bool TransactionStillOpen() { return true; }
+  // Whether the server now reads backslash escapes in plain '...' strings
+  // (PostgreSQL with standard_conforming_strings off), asked of the server
+  // at each call; false for every other database. Raises NumberedError.
+  virtual bool BackslashStrings() { return false; }
 };
 
 // What every connection raises for transaction calls out of order.

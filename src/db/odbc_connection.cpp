@@ -272,6 +272,19 @@ class OdbcConnection : public Connection {
     return true;
   }
 
+  bool BackslashStrings() override {
+    if (dialect_ != Dialect::kPostgresql) return false;
+    Handle stmt(SQL_HANDLE_STMT);
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), stmt.out()), dbc_);
+    std::basic_string<SQLWCHAR> query = ToSqlWide(u"SHOW standard_conforming_strings");
+    Check(SQLExecDirectW(stmt.get(), query.data(), static_cast<SQLINTEGER>(query.size())), stmt);
+    Check(SQLFetch(stmt.get()), stmt);
+    SQLWCHAR value[8] = {};
+    SQLLEN bytes = 0;
+    Check(SQLGetData(stmt.get(), 1, SQL_C_WCHAR, value, sizeof value, &bytes), stmt);
+    return std::u16string_view(reinterpret_cast<const char16_t*>(value)) == u"off";
+  }
+
  private:
   // Makes a statement handle the one Cancel stops, while it lives; declared
   // after the handle, so that Cancel never reaches a freed one.

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "tsql/sql_scanner.h"
+
 namespace corvalen {
 
 // The keywords the checks look for; every other word is kOther.
@@ -58,12 +60,15 @@ struct TsqlToken {
   std::u16string_view text;
 };
 
-// What a batch is inside of at the end of what was read so far.
-enum class TsqlOpen : uint8_t { kNothing, kBlockComment, kString, kBracketName, kQuotedName };
+// What a batch is inside of at the end of what was read so far (a
+// backquoted name or a dollar string only by another database's rules).
+using TsqlOpen = TextOpen;
 
 class TsqlReader {
  public:
-  TsqlReader() = default;
+  // Comments, strings and names are read by `rules` (another database's,
+  // for its entities); words and the statement grammar are T-SQL's.
+  explicit TsqlReader(const LexicalRules& rules = kTsqlRules) : scanner_(rules) {}
   TsqlReader(const TsqlReader&) = delete;
   TsqlReader& operator=(const TsqlReader&) = delete;
 
@@ -81,13 +86,14 @@ class TsqlReader {
 
   // Reads the next part of the batch for open() and opened_at() alone: only
   // comments, strings and quoted names are followed, several times faster
-  // than Read. Not to be mixed with Read on one reader.
-  void Follow(std::u16string_view part);
+  // than Read. Not to be mixed with Read on one reader. Read and Follow
+  // stand on one lexical core, SqlScanner, with the reader's rules.
+  void Follow(std::u16string_view part) { scanner_.Follow(part); }
 
   // What the batch read so far ends inside of, and where that comment,
   // string or name opened (in the part that opened it; null for kNothing).
-  TsqlOpen open() const { return open_; }
-  const char16_t* opened_at() const { return opened_at_; }
+  TsqlOpen open() const { return scanner_.open(); }
+  const char16_t* opened_at() const { return scanner_.opened_at(); }
 
  private:
   // Statement position and nesting for the token of `kind` at `text`
@@ -98,10 +104,7 @@ class TsqlReader {
   static constexpr int kMaxFrames = 256;
   enum Frame : uint8_t { kBlock, kTryFrame, kCatchFrame, kCaseFrame };
 
-  TsqlOpen open_ = TsqlOpen::kNothing;
-  const char16_t* opened_at_ = nullptr;
-  int32_t comment_depth_ = 0;
-  bool in_line_comment_ = false;
+  SqlScanner scanner_;
   bool line_start_ = true;
   // The statement grammar, as far as the checks need it.
   bool expect_statement_ = true;

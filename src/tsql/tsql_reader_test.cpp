@@ -82,19 +82,31 @@ TEST(TsqlReaderTest, WhatAPartLeavesOpenCarriesToTheNext) {
   EXPECT_EQ(r.comments, "/* a\r\n /* b */|\r\n|c */|-- z|");
 }
 
-// Follow keeps what Read keeps of comments, strings and names, part by part.
+// Follow keeps what Read keeps of comments, strings and names, part by
+// part, by each database's rules.
 TEST(TsqlReaderTest, FollowEndsWhereReadEnds) {
   const std::vector<std::u16string> parts = {
       u"SELECT 1 /* a\r\n /* b */", u"\r\n", u"c */ 'x", u"y' -- z", u"\r\nN'", u"' [a]]",
-      u"b] \"q\"\"", u"x\" - / -- '\r\n/* */ [x", u"]"};
-  TsqlReader read, follow;
-  Recorder r;
-  for (const std::u16string& part : parts) {
-    read.Read(part, r);
-    follow.Follow(part);
-    EXPECT_EQ(follow.open(), read.open()) << Utf16ToUtf8(part);
-    EXPECT_EQ(follow.opened_at(), read.opened_at()) << Utf16ToUtf8(part);
+      u"b] \"q\"\"", u"x\" - / -- '\r\n/* */ [x", u"]", u" $q$ ' /* $q$ $$", u"' $$ `a'",
+      u"` E'\\'' [x]] ' `", u"x$$y` '"};
+  for (Dialect dialect : {Dialect::kSqlServer, Dialect::kPostgresql, Dialect::kSqlite}) {
+    const LexicalRules rules = LexicalRulesOf(TextRules{dialect, false});
+    TsqlReader read(rules), follow(rules);
+    Recorder r;
+    for (const std::u16string& part : parts) {
+      read.Read(part, r);
+      follow.Follow(part);
+      EXPECT_EQ(follow.open(), read.open()) << Utf16ToUtf8(part);
+      EXPECT_EQ(follow.opened_at(), read.opened_at()) << Utf16ToUtf8(part);
+    }
   }
+  // Read's tokens by PostgreSQL's rules.
+  TsqlReader reader(LexicalRulesOf(TextRules{Dialect::kPostgresql, false}));
+  Recorder r;
+  reader.Read(u"SELECT $a$ it's $a$, E'\\'', ARRAY['[', ']'] $1", r);
+  EXPECT_EQ(r.tokens, (std::vector<std::string>{"!SELECT", "$a$ it's $a$", ",", "E", "'\\''",
+                                                ",", "ARRAY", "[", "'['", ",", "']'", "]",
+                                                "$1"}));
 }
 
 }  // namespace

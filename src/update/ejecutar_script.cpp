@@ -26,6 +26,19 @@ constexpr char16_t kTransactionEndedByScript[] =
     u"que ejecutó hasta ahí, y lo que siguió en el mismo grupo, puede haber quedado aplicado.";
 constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacción del script: ";
 
+// Whether a group's text names PostgreSQL's standard_conforming_strings (in
+// any letter case): after it the server may read strings otherwise.
+bool NamesStringSetting(std::u16string_view sql) {
+  constexpr std::u16string_view kName = u"standard_conforming_strings";
+  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+  for (size_t at = 0; at + kName.size() <= sql.size(); ++at) {
+    size_t k = 0;
+    while (k < kName.size() && lower(sql[at + k]) == kName[k]) ++k;
+    if (k == kName.size()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void ModMain::RecordFailure(const std::u16string& ruta, int32_t indice_lista, int32_t piece_index,
@@ -78,6 +91,9 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
     proc.At(first_statement + 10);
     if (record != nullptr) ++record->groups_sent;
     Required(oConexion).Execute(sql);
+    if (DialectoEntidad == Dialect::kPostgresql && NamesStringSetting(sql)) {
+      BarrasEnTextos = Required(oConexion).BackslashStrings();
+    }
     // A group that committed or rolled back the script's transaction has
     // left the rest of the script to run outside it: the script fails here.
     if (!Required(oConexion).TransactionStillOpen()) {
@@ -104,6 +120,9 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
         // gathered in a string builder and read out of it once.
         proc.At(10);
         texto = ReadScriptText(RutaScript);
+        // Only PostgreSQL is asked: the others never read backslash escapes.
+        BarrasEnTextos =
+            DialectoEntidad == Dialect::kPostgresql && Required(oConexion).BackslashStrings();
 
         // Statements 90 to 170 normalise the separators and 180 cuts the
         // text at them; both are done in one pass that leaves the text as it
