@@ -215,11 +215,18 @@ void ModMain::FallaScript(const std::u16string& ruta, int32_t indice_lista, int3
   // After the transaction ended inside the script, the server may have
   // none left to roll back: its complaint is no news.
   std::u16string description = error;  // 470
+  // A rollback given up by its watchdog ends the program from another
+  // thread: what it records is still this failure.
+  record_given_up_ = [&](const std::u16string& stuck) {
+    RecordFailure(ruta, indice_lista, piece_index, error + u" (RollbackTrans: " + stuck + u")",
+                  sql, texto, piezas, grupo);
+  };
   if (transaccion_terminada_) {
     Attempt([&] { Required(oConexion).RollbackTrans(); });
   } else {
     description = WithRollbackOutcome(error);
   }
+  record_given_up_ = nullptr;
   Attempt([&] {
     RecordFailure(ruta, indice_lista, piece_index, description, sql, texto, piezas, grupo);
   });
