@@ -164,11 +164,11 @@ class OdbcConnection : public Connection {
     }
     sql_server_ = dialect_ == Dialect::kSqlServer;
     // SQL Server 2016 and later name each transaction; older ones only
-    // count them.
+    // count them. Asked as the check asks, bounded alike.
     if (sql_server_) {
       try {
-        Execute(u"SELECT CURRENT_TRANSACTION_ID()");
         has_transaction_id_ = true;
+        AskTransaction(TransactionQuery());
       } catch (const NumberedError&) {
         has_transaction_id_ = false;
       }
