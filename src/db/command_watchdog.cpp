@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -33,9 +34,7 @@ StuckBatchHandler CurrentHandler() {
 // while it sleeps has a later deadline, so it is woken only after a rest.
 class Watchdog {
  public:
-  Watchdog(Connection& target, std::chrono::milliseconds limit, std::chrono::milliseconds grace,
-           std::u16string stuck_text)
-      : target_(target), limit_(limit), grace_(grace), stuck_text_(std::move(stuck_text)) {}
+  Watchdog(Connection& target, std::chrono::milliseconds grace) : target_(target), grace_(grace) {}
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
   ~Watchdog() {
@@ -47,12 +46,15 @@ class Watchdog {
     if (thread_.joinable()) thread_.join();
   }
 
-  void Begin() {
+  // A call begins that may last `limit`; `stuck_text` (which must outlive
+  // the call) says why the program ends if it is given up.
+  void Begin(std::chrono::milliseconds limit, const std::u16string& stuck_text) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++generation_;
     active_ = true;
     cancelled_ = false;
-    deadline_ = Clock::now() + limit_;
+    stuck_text_ = &stuck_text;
+    deadline_ = Clock::now() + limit;
     if (!thread_.joinable()) {
       thread_ = std::thread(&Watchdog::Loop, this);
     } else if (resting_) {
@@ -109,7 +111,7 @@ class Watchdog {
       if (handler) {
         given_up_ = true;
         lock.unlock();
-        handler(stuck_text_);  // ends the process
+        handler(*stuck_text_);  // ends the process
         lock.lock();
         given_up_ = false;
         wake_.notify_all();
@@ -121,9 +123,8 @@ class Watchdog {
   }
 
   Connection& target_;
-  const std::chrono::milliseconds limit_;
   const std::chrono::milliseconds grace_;
-  const std::u16string stuck_text_;
+  const std::u16string* stuck_text_ = nullptr;
 
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -139,39 +140,93 @@ class Watchdog {
   bool stop_ = false;
 };
 
+// "… no terminó N s después de cancelarlo por agotarse el tiempo de espera
+// (M s): el programa termina sin esperarlo" and what that leaves.
+// (…la, esperarla for a call named by a feminine noun).
+std::u16string StuckText(std::u16string_view call, bool feminine, std::chrono::milliseconds grace,
+                         int64_t limit_seconds, std::u16string_view leaves) {
+  const std::u16string it = feminine ? u"la" : u"lo";
+  return std::u16string(call) + u" no termin\u00F3 " + ToDecimal((grace.count() + 999) / 1000) +
+         u" s despu\u00E9s de cancelar" + it +
+         u" por agotarse el tiempo de espera del comando (" + ToDecimal(limit_seconds) +
+         u" s): el programa termina sin esperar" + it + std::u16string(leaves);
+}
+
+// The calls of a connection, each bounded by the watchdog as its kind says.
 class TimeBoundConnection : public Connection {
  public:
-  TimeBoundConnection(std::shared_ptr<Connection> inner, int32_t seconds,
-                      std::chrono::milliseconds grace, std::chrono::milliseconds backstop)
+  TimeBoundConnection(std::shared_ptr<Connection> inner, const RoundTripBounds& bounds)
       : inner_(std::move(inner)),
-        seconds_(seconds),
-        watchdog_(*inner_, std::chrono::seconds(seconds) + backstop, grace,
-                  u"El lote no terminó " + ToDecimal((grace.count() + 999) / 1000) +
-                      u" s después de cancelarlo por agotarse el tiempo de espera del comando (" +
-                      ToDecimal(seconds) + u" s): el programa termina sin esperarlo y sin "
-                                           u"confirmar nada.") {}
+        bounds_(bounds),
+        check_seconds_(bounds.bound_transaction_calls && bounds.seconds <= 0
+                           ? static_cast<int32_t>(kTransactionCheckBound.count())
+                           : bounds.seconds),
+        batch_stuck_(StuckText(u"El lote", false, bounds.grace, bounds.seconds,
+                               u" y sin confirmar nada.")),
+        check_stuck_(StuckText(u"La comprobaci\u00F3n de la transacci\u00F3n del script", true,
+                               bounds.grace, check_seconds_, u" y sin confirmar nada.")),
+        commit_stuck_(StuckText(u"La confirmaci\u00F3n de la transacci\u00F3n del script", true,
+                                bounds.grace, bounds.seconds,
+                                u"; no se sabe si el servidor la confirm\u00F3, y el script "
+                                u"puede haber quedado aplicado.")),
+        rollback_stuck_(StuckText(u"La reversi\u00F3n de la transacci\u00F3n del script", true,
+                                  bounds.grace, bounds.seconds,
+                                  u"; el servidor deshace la transacci\u00F3n de una conexi\u00F3n "
+                                  u"que se va, y nada se confirma.")),
+        watchdog_(*inner_, bounds.grace) {}
 
   int32_t BeginTrans() override { return inner_->BeginTrans(); }
-  void CommitTrans() override { inner_->CommitTrans(); }
-  void RollbackTrans() override { inner_->RollbackTrans(); }
   void Cancel() override { inner_->Cancel(); }
-  bool TransactionStillOpen() override { return inner_->TransactionStillOpen(); }
   bool BackslashStrings() override { return inner_->BackslashStrings(); }
 
   void Execute(const std::u16string& text) override {
-    watchdog_.Begin();
+    Bounded(bounds_.seconds, batch_stuck_, CommandTimeoutText(bounds_.seconds),
+            [&] { inner_->Execute(text); });
+  }
+  TransactionState CheckTransaction() override {
+    TransactionState state = TransactionState::kIntact;
+    Bounded(bounds_.bound_transaction_calls ? check_seconds_ : 0, check_stuck_,
+            u"Se agot\u00F3 el tiempo de espera de la comprobaci\u00F3n de la transacci\u00F3n (" +
+                ToDecimal(check_seconds_) + u" s).",
+            [&] { state = inner_->CheckTransaction(); });
+    return state;
+  }
+  void CommitTrans() override {
+    // A commit cut short by its cancel may or may not have been made.
+    Bounded(bounds_.bound_transaction_calls ? bounds_.seconds : 0, commit_stuck_,
+            CommandTimeoutText(bounds_.seconds), [&] { inner_->CommitTrans(); },
+            kErrCommitInDoubt);
+  }
+  void RollbackTrans() override {
+    Bounded(bounds_.bound_transaction_calls ? bounds_.seconds : 0, rollback_stuck_,
+            CommandTimeoutText(bounds_.seconds), [&] { inner_->RollbackTrans(); });
+  }
+
+ private:
+  // Runs `call` under the watchdog when `seconds` is above 0: a call that
+  // fails after its cancel raises `timeout_text` (numbered `number`).
+  template <class Call>
+  void Bounded(int32_t seconds, const std::u16string& stuck_text,
+               const std::u16string& timeout_text, Call call,
+               int32_t number = kErrDatabase) {
+    if (seconds <= 0) return call();
+    watchdog_.Begin(std::chrono::seconds(seconds) + bounds_.backstop, stuck_text);
     try {
-      inner_->Execute(text);
+      call();
     } catch (...) {
-      if (watchdog_.End()) throw NumberedError(kErrDatabase, CommandTimeoutText(seconds_));
+      if (watchdog_.End()) throw NumberedError(number, timeout_text);
       throw;
     }
     watchdog_.End();
   }
 
- private:
   std::shared_ptr<Connection> inner_;
-  int32_t seconds_;
+  const RoundTripBounds bounds_;
+  const int32_t check_seconds_;
+  const std::u16string batch_stuck_;
+  const std::u16string check_stuck_;
+  const std::u16string commit_stuck_;
+  const std::u16string rollback_stuck_;
   Watchdog watchdog_;  // after inner_: stopped before the connection goes
 };
 
@@ -189,7 +244,15 @@ void SetStuckBatchHandler(StuckBatchHandler handler) {
 std::shared_ptr<Connection> WithCommandTimeout(std::shared_ptr<Connection> connection,
                                                int32_t seconds, std::chrono::milliseconds grace,
                                                std::chrono::milliseconds backstop) {
-  return std::make_shared<TimeBoundConnection>(std::move(connection), seconds, grace, backstop);
+  return std::make_shared<TimeBoundConnection>(std::move(connection),
+                                               RoundTripBounds{seconds, grace, backstop, false});
+}
+
+std::shared_ptr<Connection> WithRoundTripTimeouts(std::shared_ptr<Connection> connection,
+                                                  const RoundTripBounds& bounds) {
+  RoundTripBounds all = bounds;
+  all.bound_transaction_calls = true;
+  return std::make_shared<TimeBoundConnection>(std::move(connection), all);
 }
 
 }  // namespace corvalen

@@ -49,6 +49,31 @@ std::shared_ptr<Connection> WithCommandTimeout(std::shared_ptr<Connection> conne
                                                std::chrono::milliseconds grace = kCancelGrace,
                                                std::chrono::milliseconds backstop = {});
 
+// How long the run's own question after each batch of a script
+// (Connection::CheckTransaction) may take on a server's connection whose
+// command timeout is 0 (no limit for the scripts).
+inline constexpr std::chrono::seconds kTransactionCheckBound{60};
+
+struct RoundTripBounds {
+  int32_t seconds = 0;  // the command timeout; 0: none
+  std::chrono::milliseconds grace = kCancelGrace;
+  std::chrono::milliseconds backstop{};
+  // Whether CheckTransaction, CommitTrans and RollbackTrans are bounded too
+  // (set by WithRoundTripTimeouts).
+  bool bound_transaction_calls = false;
+};
+
+// `connection` (a server's) with every round trip bounded as
+// WithCommandTimeout bounds Execute: Execute, CommitTrans and RollbackTrans
+// at bounds.seconds (not at all when it is 0), CheckTransaction at
+// bounds.seconds or, when that is 0, at kTransactionCheckBound. A
+// CheckTransaction cut short raises "Se agotó el tiempo de espera de la
+// comprobación de la transacción (N s)."; a CommitTrans cut short raises
+// kErrCommitInDoubt, and one given up tells the stuck-batch handler that the
+// script may have stayed applied. BeginTrans is not bounded here.
+std::shared_ptr<Connection> WithRoundTripTimeouts(std::shared_ptr<Connection> connection,
+                                                  const RoundTripBounds& bounds);
+
 }  // namespace corvalen
 
 #endif  // CORVALEN_DB_COMMAND_WATCHDOG_H_

@@ -24,8 +24,13 @@ class SlowConnection : public Connection {
   std::atomic<int> cancels{0};
 
   int32_t BeginTrans() override { return 1; }
-  void CommitTrans() override {}
+  // A commit or a check as slow as a "SLOW" batch.
+  void CommitTrans() override { Execute(u"SLOW"); }
   void RollbackTrans() override {}
+  TransactionState CheckTransaction() override {
+    Execute(u"SLOW");
+    return TransactionState::kIntact;
+  }
   void Execute(const std::u16string& text) override {
     if (text != u"SLOW") return;
     std::unique_lock<std::mutex> lock(mutex_);
@@ -84,6 +89,27 @@ TEST(CommandWatchdogTest, CancelsAtTheLimitAndGivesUpABatchThatDoesNotEnd) {
   slow->honours_cancel = true;
   ErrorOf([&] { db->Execute(u"SLOW"); });
   EXPECT_EQ(slow->cancels, 4);
+}
+
+TEST(CommandWatchdogTest, AServersRoundTripsAreBoundedAndACommitCutShortIsInDoubt) {
+  auto slow = std::make_shared<SlowConnection>();
+  auto db = WithRoundTripTimeouts(slow, RoundTripBounds{1, 300ms});
+  const NumberedError check = ErrorOf([&] { db->CheckTransaction(); });
+  EXPECT_EQ(check.description(),
+            u"Se agotó el tiempo de espera de la comprobación de la transacción (1 s).");
+  const NumberedError commit = ErrorOf([&] { db->CommitTrans(); });
+  EXPECT_EQ(commit.number(), kErrCommitInDoubt);
+  EXPECT_EQ(slow->cancels, 2);
+  // Given up, the commit tells the handler that it may have been made.
+  std::u16string told;
+  SetStuckBatchHandler([&](const std::u16string& description) {
+    told = description;
+    slow->Release();
+  });
+  slow->honours_cancel = false;
+  ErrorOf([&] { db->CommitTrans(); });
+  SetStuckBatchHandler(nullptr);
+  EXPECT_NE(told.find(u"puede haber quedado aplicado"), std::u16string::npos);
 }
 
 }  // namespace

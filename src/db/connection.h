@@ -10,6 +10,15 @@
 
 namespace corvalen {
 
+// What became of the transaction that BeginTrans opened, after a batch.
+enum class TransactionState : uint8_t {
+  kIntact,      // still open, at the level BeginTrans opened it
+  kNested,      // still open, with transactions of the script's own open inside it
+  kRolledBack,  // ended, and nothing of it was kept (the database undid it)
+  kEnded,       // ended inside the batch (a COMMIT, or a ROLLBACK that cannot be
+                // told apart from one): what ran before may have been kept
+};
+
 class Connection {
  public:
   Connection() = default;
@@ -38,10 +47,11 @@ class Connection {
   // to call from another thread while Execute runs; does nothing when none
   // runs. The interrupted Execute raises NumberedError.
   virtual void Cancel() {}
-  // Whether the transaction opened by BeginTrans is still open as far as the
-  // database can tell: a batch that committed or rolled back on its own
-  // leaves it closed. True when the provider cannot tell.
-  virtual bool TransactionStillOpen() { return true; }
+  // What a script's batches left of the transaction BeginTrans opened, asked
+  // after each batch (one round trip at most). Raises NumberedError when the
+  // question itself fails (the connection was lost, it timed out): the state
+  // is then unknown. kIntact where the provider cannot tell.
+  virtual TransactionState CheckTransaction() { return TransactionState::kIntact; }
   // Whether the server now reads backslash escapes in plain '...' strings
   // (PostgreSQL with standard_conforming_strings off), asked of the server
   // at each call; false for every other database. Raises NumberedError.
@@ -51,6 +61,10 @@ class Connection {
 // What every connection raises for transaction calls out of order.
 inline constexpr char16_t kNoTransactionActive[] = u"No transaction is active.";
 inline constexpr char16_t kTransactionAlreadyActive[] = u"A transaction is already active.";
+
+// What a commit raises when it is not known whether it was made (cut short
+// by its time limit).
+inline constexpr int32_t kErrCommitInDoubt = -2147217899;
 
 // Command type "text".
 inline constexpr int32_t kCmdText = 1;

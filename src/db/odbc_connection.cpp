@@ -163,6 +163,16 @@ class OdbcConnection : public Connection {
               u"\": corrija Dialect en la configuración.");
     }
     sql_server_ = dialect_ == Dialect::kSqlServer;
+    // SQL Server 2016 and later name each transaction; older ones only
+    // count them. Asked as the check asks, bounded alike.
+    if (sql_server_) {
+      try {
+        has_transaction_id_ = true;
+        AskTransaction(TransactionQuery());
+      } catch (const NumberedError&) {
+        has_transaction_id_ = false;
+      }
+    }
   }
 
   int32_t BeginTrans() override {
@@ -170,6 +180,7 @@ class OdbcConnection : public Connection {
     RestoreCatalog();
     SetAutocommit(false);
     in_transaction_ = true;
+    if (sql_server_) TakeBaseline();
     return 1;
   }
 
@@ -249,27 +260,17 @@ class OdbcConnection : public Connection {
     if (!errors.empty()) Fail(JoinLines(errors));
   }
 
-  bool TransactionStillOpen() override {
-    if (!sql_server_) return true;
-    // SQL Server counts the open transactions of the connection.
-    Handle stmt(SQL_HANDLE_STMT);
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), stmt.out()))) return true;
-    std::basic_string<SQLWCHAR> query = ToSqlWide(u"SELECT @@TRANCOUNT");
-    SQLINTEGER count = 1;
-    SQLLEN indicator = 0;
-    if (SQL_SUCCEEDED(SQLExecDirectW(stmt.get(), query.data(),
-                                     static_cast<SQLINTEGER>(query.size()))) &&
-        SQL_SUCCEEDED(SQLFetch(stmt.get())) &&
-        SQL_SUCCEEDED(SQLGetData(stmt.get(), 1, SQL_C_SLONG, &count, sizeof(count), &indicator)) &&
-        indicator != SQL_NULL_DATA) {
-      // Read to the end, or the driver would cancel the rest of the answer.
-      while (SQL_SUCCEEDED(SQLFetch(stmt.get()))) {
-      }
-      while (SQL_SUCCEEDED(SQLMoreResults(stmt.get()))) {
-      }
-      return count > 0;
+  // One round trip: the count, the identity and the mode (see the header).
+  TransactionState CheckTransaction() override {
+    if (!sql_server_ || !in_transaction_) return TransactionState::kIntact;
+    const TransactionFacts now = AskTransaction(TransactionQuery());
+    if (now.count < baseline_.count || (has_transaction_id_ && now.id != baseline_.id)) {
+      return TransactionState::kEnded;
     }
-    return true;
+    // A script that turned implicit transactions off has them back from its
+    // next group on.
+    if (!now.implicit) Execute(u"SET IMPLICIT_TRANSACTIONS ON");
+    return now.count > baseline_.count ? TransactionState::kNested : TransactionState::kIntact;
   }
 
   bool BackslashStrings() override {
@@ -320,14 +321,144 @@ class OdbcConnection : public Connection {
     }
   }
 
+  // What SQL Server says of the connection's transaction.
+  struct TransactionFacts {
+    int64_t count = 0;     // @@TRANCOUNT
+    int64_t id = 0;        // CURRENT_TRANSACTION_ID(), 0 where the server lacks it
+    bool implicit = true;  // @@OPTIONS & 2: implicit transactions on
+  };
+
+  std::u16string TransactionQuery() const {
+    return has_transaction_id_ ? u"SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2"
+                               : u"SELECT @@TRANCOUNT, 0, @@OPTIONS & 2";
+  }
+
+  // Right after the begin: implicit transactions on, so that what follows a
+  // script's own ROLLBACK opens a new transaction (which the run rolls back)
+  // instead of running in autocommit; the transaction really opened (a driver
+  // that opens it lazily, with implicit transactions, opens it at the first
+  // statement that reads a table); then the baseline that every check is
+  // compared with. One round trip.
+  void TakeBaseline() {
+    baseline_ = AskTransaction(u"SET IMPLICIT_TRANSACTIONS ON\r\n"
+                               u"IF @@TRANCOUNT = 0 SELECT TOP (0) 1 FROM sys.objects\r\n" +
+                               TransactionQuery());
+    if (baseline_.count < 1) {
+      Fail(u"El servidor no abri\u00F3 la transacci\u00F3n del script (@@TRANCOUNT = 0).");
+    }
+  }
+
+  // Runs `query`, whose last result is one row of three numbers.
+  TransactionFacts AskTransaction(const std::u16string& query) {
+    Handle stmt(SQL_HANDLE_STMT);
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), stmt.out()), dbc_);
+    const RunningStatement running(*this, stmt.get());
+    // The run's own question is bounded even when the scripts are not.
+    const SQLULEN timeout = command_timeout_seconds_ > 0
+                                ? static_cast<SQLULEN>(command_timeout_seconds_)
+                                : static_cast<SQLULEN>(kTransactionCheckBound.count());
+    Check(SQLSetStmtAttrW(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout),
+                          SQL_IS_UINTEGER),
+          stmt);
+    std::basic_string<SQLWCHAR> wide = ToSqlWide(query);
+    Check(SQLExecDirectW(stmt.get(), wide.data(), static_cast<SQLINTEGER>(wide.size())), stmt);
+    SQLSMALLINT columns = 0;
+    while (SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns < 3) {
+      Check(SQLMoreResults(stmt.get()), stmt);
+    }
+    Check(SQLFetch(stmt.get()), stmt);
+    int64_t values[3] = {};
+    for (SQLUSMALLINT column = 1; column <= 3; ++column) {
+      SQLLEN indicator = 0;
+      Check(SQLGetData(stmt.get(), column, SQL_C_SBIGINT, &values[column - 1], sizeof(int64_t),
+                       &indicator),
+            stmt);
+      if (indicator == SQL_NULL_DATA) values[column - 1] = 0;
+    }
+    // Read to the end, or the driver would cancel the rest of the answer.
+    while (SQL_SUCCEEDED(SQLFetch(stmt.get()))) {
+    }
+    while (SQL_SUCCEEDED(SQLMoreResults(stmt.get()))) {
+    }
+    return TransactionFacts{values[0], values[1], values[2] != 0};
+  }
+
   void EndTransaction(SQLSMALLINT completion) {
     if (!in_transaction_) Fail(kNoTransactionActive);
+    // Implicit transactions off again before autocommit comes back. A
+    // rollback goes on when this fails (the connection may be gone); a
+    // commit does not.
+    if (sql_server_) {
+      try {
+        Execute(u"SET IMPLICIT_TRANSACTIONS OFF");
+      } catch (const NumberedError&) {
+        if (completion == SQL_COMMIT) throw;
+      }
+    }
     // A failed commit leaves the transaction open, so that the caller can
-    // still roll it back.
-    Check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion), dbc_);
+    // still roll it back. A rollback that finds none open (the script's own
+    // ROLLBACK ended it) has nothing left to do: SQL Server's complaint
+    // about it, Msg 3903, is no failure.
+    const bool rollback = completion == SQL_ROLLBACK;
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion);
+    // A commit whose answer was lost (the connection failed, a time-out)
+    // may have been made.
+    if (!rollback && !SQL_SUCCEEDED(rc)) {
+      // Read before the liveness question clears them.
+      std::vector<std::u16string> texts = DiagnosticTexts(SQL_HANDLE_DBC, dbc_.get());
+      if (AnswerLost()) {
+        if (texts.empty()) texts.push_back(kConnectionLost);
+        throw NumberedError(kErrCommitInDoubt, ScrubSecrets(JoinLines(texts), secrets_));
+      }
+      Fail(texts.empty() ? u"La llamada ODBC fall\u00F3 sin dar diagn\u00F3stico." : JoinLines(texts));
+    }
+    if (!(rollback && OnlyNoTransactionToRollBack(rc))) Check(rc, dbc_);
     in_transaction_ = false;
     // Nothing is pending now, so turning autocommit back on commits nothing.
-    SetAutocommit(true);
+    const SQLULEN on = SQL_AUTOCOMMIT_ON;
+    rc = SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(on),
+                            SQL_IS_UINTEGER);
+    if (!(rollback && OnlyNoTransactionToRollBack(rc))) Check(rc, dbc_);
+  }
+
+  // Whether the connection's first diagnostic record says that the answer
+  // never came: a connection failure (SQLSTATE class 08) or a time-out
+  // (HYT00, HYT01), or the driver knows the connection to be gone.
+  bool AnswerLost() {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (SQL_SUCCEEDED(
+            SQLGetDiagRecW(SQL_HANDLE_DBC, dbc_.get(), 1, state, &native, nullptr, 0, &length))) {
+      if ((state[0] == u'0' && state[1] == u'8') ||
+          (state[0] == u'H' && state[1] == u'Y' && state[2] == u'T')) {
+        return true;
+      }
+    }
+    return ConnectionLiveness() == Liveness::kDead;
+  }
+
+  // Whether `rc`, a call on the connection handle, failed only because SQL
+  // Server had no transaction to roll back: Msg 3903, with nothing else but
+  // the driver's own words about it (records without a server number).
+  bool OnlyNoTransactionToRollBack(SQLRETURN rc) {
+    if (SQL_SUCCEEDED(rc) || !sql_server_) return false;
+    constexpr SQLINTEGER kNoBeginTransaction = 3903;
+    bool seen = false;
+    for (SQLSMALLINT record = 1; record <= kMaxRecords; ++record) {
+      SQLWCHAR state[6] = {};
+      SQLINTEGER native = 0;
+      SQLSMALLINT length = 0;
+      const SQLRETURN got =
+          SQLGetDiagRecW(SQL_HANDLE_DBC, dbc_.get(), record, state, &native, nullptr, 0, &length);
+      if (!SQL_SUCCEEDED(got)) break;
+      if (native == kNoBeginTransaction) {
+        seen = true;
+      } else if (native != 0) {
+        return false;
+      }
+    }
+    return seen;
   }
 
   // The server's name as the driver gives it ("" when it does not).
@@ -412,8 +543,13 @@ class OdbcConnection : public Connection {
   SQLHANDLE running_ = SQL_NULL_HANDLE;  // the statement Execute runs
   // The database the connection was opened on.
   std::u16string catalog_;
-  // Whether the server is SQL Server (which counts open transactions).
+  // Whether the server is SQL Server (which counts open transactions), and
+  // whether it names them (CURRENT_TRANSACTION_ID, SQL Server 2016 and
+  // later).
   bool sql_server_ = false;
+  bool has_transaction_id_ = false;
+  // What the server said of the transaction right after BeginTrans.
+  TransactionFacts baseline_;
 };
 
 }  // namespace
@@ -429,11 +565,12 @@ std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_
   std::u16string handed_over = connection_string;
   if (!handed_over.empty() && handed_over.back() == u'}') handed_over += u';';
   connection->Open(handed_over, options.login_timeout_seconds, options.entity);
-  if (options.command_timeout_seconds <= 0) return connection;
   // The driver's own query time-out acts first; the watchdog is the backstop
-  // for a driver that does not keep it (a script may lift psqlODBC's).
-  return WithCommandTimeout(std::move(connection), options.command_timeout_seconds, kCancelGrace,
-                            std::chrono::milliseconds(1000));
+  // for a driver that does not keep it (a script may lift psqlODBC's), and
+  // bounds the transaction's calls, the run's own check always.
+  return WithRoundTripTimeouts(
+      std::move(connection),
+      RoundTripBounds{options.command_timeout_seconds, kCancelGrace, std::chrono::milliseconds(1000)});
 }
 
 }  // namespace corvalen

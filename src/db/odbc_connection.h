@@ -52,7 +52,7 @@ struct OdbcOptions {
 //   past it fails. How the driver keeps it is its own (FreeTDS and
 //   Microsoft's driver stop waiting and cancel, the PostgreSQL driver has the
 //   server cancel the statement, and a script may lift that), so every batch
-//   is also bounded by WithCommandTimeout (db/command_watchdog.h): one
+//   is also bounded by WithRoundTripTimeouts (db/command_watchdog.h): one
 //   second past the limit (the driver's own time-out goes first) it is
 //   cancelled with SQLCancel and fails with "Se agotó el tiempo de espera
 //   del comando (N s)."; one that has not ended a few seconds later is given
@@ -66,9 +66,27 @@ struct OdbcOptions {
 //   it was opened on, when a batch changed it (a script's USE); then it
 //   switches autocommit off. CommitTrans and RollbackTrans end the
 //   transaction with SQLEndTran and switch autocommit back on. A second
-//   BeginTrans, or a Commit/Rollback without a transaction, raises.
-// - TransactionStillOpen asks SQL Server (the sqlserver dialect) for its
-//   transaction count; true for other servers and when the question fails.
+//   BeginTrans, or a Commit/Rollback without a transaction, raises. A commit
+//   whose answer was lost (SQLSTATE class 08, a time-out, a dead connection)
+//   raises kErrCommitInDoubt.
+// - On SQL Server (the sqlserver dialect) the transaction is guarded: when
+//   the connection opens it asks once whether the server names transactions
+//   (CURRENT_TRANSACTION_ID, SQL Server 2016 and later). BeginTrans then
+//   turns implicit transactions on (so that what follows a script's own
+//   ROLLBACK opens a new transaction instead of running in autocommit), makes
+//   sure the transaction is really open, and reads the baseline: the count
+//   and the identity, in one round trip. CheckTransaction reads the count,
+//   the identity and @@OPTIONS & 2 in one round trip: a count below the
+//   baseline or another identity is kEnded, a count above it kNested;
+//   implicit transactions that a script turned off are turned on again
+//   (a second round trip, only then). CommitTrans and RollbackTrans turn
+//   implicit transactions off first. A rollback that finds no transaction
+//   (Msg 3903: the script's own ROLLBACK ended it) succeeds. The run's own
+//   questions carry the command timeout, or kTransactionCheckBound when it
+//   is 0, as their query time-out. Other servers: CheckTransaction is
+//   kIntact.
+// - Every round trip is bounded by WithRoundTripTimeouts: Execute, commit
+//   and rollback at the command timeout, the check also without one.
 // - Destroying it rolls back an open transaction and disconnects; it never
 //   commits.
 std::shared_ptr<Connection> OpenOdbcConnection(const std::u16string& connection_string,

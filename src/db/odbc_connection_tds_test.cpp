@@ -93,35 +93,103 @@ TEST_P(OdbcTdsTest, EveryFailureOfABatchFailsItAndNamesItsLine) {
 TEST_P(OdbcTdsTest, TransactionsAsTheDriverSendsThem) {
   auto db = Open();
   db->BeginTrans();
-  EXPECT_TRUE(db->TransactionStillOpen());
+  EXPECT_EQ(db->CheckTransaction(), TransactionState::kIntact);
   db->Execute(u"INSERT INTO t VALUES (1)");
   db->CommitTrans();
-  db->BeginTrans();
-  db->Execute(u"COMMIT");  // the script ends the program's transaction itself
-  EXPECT_FALSE(db->TransactionStillOpen());
-  db.reset();
+  const std::string baseline =
+      "SET IMPLICIT_TRANSACTIONS ON\r\nIF @@TRANCOUNT = 0 SELECT TOP (0) 1 FROM sys.objects\r\n"
+      "SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2";
+  const std::string check = "SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2";
   const Journal tds72 = {"login CATALOGOS",
+                         "batch: SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2",
                          "tm begin",
-                         "tx batch: SELECT @@TRANCOUNT",
+                         "tx batch: " + baseline,
+                         "tx batch: " + check,
                          "tx batch: INSERT INTO t VALUES (1)",
+                         "tx batch: SET IMPLICIT_TRANSACTIONS OFF",
                          "tm commit+begin",
-                         "tm rollback",
-                         "tm begin",
-                         "tx batch: COMMIT",
-                         "batch: SELECT @@TRANCOUNT"};
+                         "tm rollback"};
   const Journal tds71 = {"login CATALOGOS",
+                         "batch: SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2",
                          "batch: BEGIN TRANSACTION",
-                         "batch: SELECT @@TRANCOUNT",
+                         "batch: " + baseline,
+                         "batch: " + check,
                          "batch: INSERT INTO t VALUES (1)",
+                         "batch: SET IMPLICIT_TRANSACTIONS OFF",
                          "batch: IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION",
-                         "batch: IF @@TRANCOUNT > 0 ROLLBACK",
-                         "batch: BEGIN TRANSACTION",
-                         "batch: COMMIT",
-                         "batch: SELECT @@TRANCOUNT"};
-  Journal journal = server_.Journal();
-  // What follows is the driver giving the connection up.
-  journal.resize(std::min(journal.size(), tds72.size()));
-  EXPECT_EQ(journal, std::string(GetParam().version) == "7.1" ? tds71 : tds72);
+                         "batch: IF @@TRANCOUNT > 0 ROLLBACK"};
+  EXPECT_EQ(server_.Journal(), std::string(GetParam().version) == "7.1" ? tds71 : tds72);
+  EXPECT_EQ(server_.Kept(), Journal{"INSERT INTO t VALUES (1)"});
+}
+
+// What a script's batch does to the run's transaction, as the check after
+// it tells, and what stays once the run has rolled back.
+TEST_P(OdbcTdsTest, TheCheckAfterABatchSeesWhatTheScriptDidToTheTransaction) {
+  const struct {
+    const char16_t* batch;
+    TransactionState state;
+    Journal kept;
+  } cases[] = {
+      {u"BEGIN TRAN\r\nINSERT INTO t VALUES (1)", TransactionState::kNested, {}},
+      {u"BEGIN TRAN\r\nINSERT INTO t VALUES (1)\r\nCOMMIT TRAN", TransactionState::kIntact, {}},
+      {u"SAVE TRANSACTION s\r\nINSERT INTO t VALUES (1)\r\nROLLBACK TRANSACTION s",
+       TransactionState::kIntact, {}},
+      // Implicit transactions: what follows the script's ROLLBACK opens a
+      // new transaction, which the run rolls back.
+      {u"INSERT INTO t VALUES (1)\r\nROLLBACK\r\nINSERT INTO t VALUES (2)",
+       TransactionState::kEnded, {}},
+      {u"INSERT INTO t VALUES (1)\r\nCOMMIT\r\nBEGIN TRAN\r\nINSERT INTO t VALUES (2)",
+       TransactionState::kEnded, {"INSERT INTO t VALUES (1)"}},
+      {u"INSERT INTO t VALUES (1)\r\nCOMMIT", TransactionState::kEnded, {"INSERT INTO t VALUES (1)"}},
+  };
+  auto db = Open();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.batch));
+    server_.ClearJournal();
+    db->BeginTrans();
+    db->Execute(c.batch);
+    EXPECT_EQ(db->CheckTransaction(), c.state);
+    try {
+      db->RollbackTrans();
+    } catch (const NumberedError& e) {
+      ADD_FAILURE() << Utf16ToUtf8(e.description());
+    }  // also where the script left none to roll back
+    EXPECT_EQ(server_.Kept(), c.kept);
+  }
+  // A script that turned implicit transactions off has them back before its
+  // next group.
+  server_.ClearJournal();
+  db->BeginTrans();
+  db->Execute(u"SET IMPLICIT_TRANSACTIONS OFF");
+  EXPECT_EQ(db->CheckTransaction(), TransactionState::kIntact);
+  EXPECT_EQ(server_.Batches().back(), "SET IMPLICIT_TRANSACTIONS ON");
+  db->Execute(u"ROLLBACK\r\nINSERT INTO t VALUES (3)");
+  EXPECT_EQ(db->CheckTransaction(), TransactionState::kEnded);
+  db->RollbackTrans();  // also where the script left none to roll back
+  EXPECT_EQ(server_.Kept(), Journal{});
+
+  // Under XACT_ABORT an error dooms the transaction; the server rolls it
+  // back at the end of the call (Msg 3998), so the client sees count 0.
+  db->BeginTrans();
+  EXPECT_NE(Outcome(*db, u"SET XACT_ABORT ON\r\nINSERT INTO t VALUES (4)\r\n"
+                         u"INSERT INTO no_existe VALUES (5)\r\nINSERT INTO t VALUES (6)")
+                .find(u"Uncommittable transaction is detected at the end of the batch."),
+            std::u16string::npos);
+  EXPECT_EQ(db->CheckTransaction(), TransactionState::kEnded);
+  db->RollbackTrans();
+  EXPECT_EQ(server_.Kept(), Journal{});
+}
+
+TEST(OdbcTdsOldServerTest, WithoutTransactionIdsTheCountAloneTells) {
+  TdsTestServer server;
+  server.WithoutTransactionIds();
+  auto db = OpenOdbcConnection(Utf8ToUtf16(server.ConnectionString("NCM")), {});
+  db->BeginTrans();
+  db->Execute(u"INSERT INTO t VALUES (1)");
+  EXPECT_EQ(db->CheckTransaction(), TransactionState::kIntact);
+  db->Execute(u"COMMIT");
+  EXPECT_EQ(db->CheckTransaction(), TransactionState::kEnded);
+  EXPECT_EQ(server.Batches().back(), "SELECT @@TRANCOUNT, 0, @@OPTIONS & 2");
 }
 
 TEST_P(OdbcTdsTest, ATimeOutCancelsAndALostServerEndsTheBatchAtOnce) {

@@ -224,12 +224,16 @@ TEST_F(QVMainTest, CommandTimeoutLimitsEachBatch) {
 
 TEST_F(QVMainTest, PiecesPerCallIsOneToTwentyOneAndTwentyOneWhenLeftOut) {
   auto qv = Loaded(WriteConfig("[NCM]\nConnection=x\npiecesPerCall = 1\n[CATALOGOS]\nConnection=x\n"
-                               "[PERSONAL]\nConnection=x\nPiecesPerCall=22\n"));
+                               "[PERSONAL]\nConnection=x\nPiecesPerCall=22\n"
+                               "[INTERNOS]\nConnection=x\nPiecesPerCall=0\n"
+                               "[HISTORIAL]\nConnection=x\nPiecesPerCall=-1\n"));
   EXPECT_EQ(qv->getDataConnectionByEntity(u"NCM")->PiecesPerCall(), 1);
   EXPECT_EQ(qv->getDataConnectionByEntity(u"CATALOGOS")->PiecesPerCall(), kDefaultPiecesPerCall);
-  EXPECT_EQ(Clean(ErrorOf([&] { qv->getDataConnectionByEntity(u"PERSONAL"); })),
-            u"El valor de PiecesPerCall de la entidad \"PERSONAL\" no es un número de piezas "
-            u"entre 1 y 21.");
+  for (const std::u16string entity : {u"PERSONAL", u"INTERNOS", u"HISTORIAL"}) {
+    EXPECT_EQ(Clean(ErrorOf([&] { qv->getDataConnectionByEntity(entity); })),
+              u"El valor de PiecesPerCall de la entidad \"" + entity +
+                  u"\" no es un número de piezas entre 1 y 21.");
+  }
 }
 
 TEST_F(QVMainTest, DialectDefaultsByProviderAndMustFitIt) {

@@ -31,6 +31,42 @@ bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
 
 std::u16string Quoted(std::u16string_view path) { return u"\"" + DisplayName(path) + u"\""; }
 
+// The line of `at` in the text that starts at `begin`, counted from 1; CR
+// LF, CR and LF each end a line.
+int64_t LineAt(const char* begin, const char* at) {
+  int64_t line = 1;
+  for (const char* p = begin; p < at; ++p) {
+    if (*p == '\n' || (*p == '\r' && (p + 1 == at || p[1] != '\n'))) ++line;
+  }
+  return line;
+}
+
+// Where the statement that follows `p` starts: past blanks and SQLite's
+// comments ("--" to the line's end, "/* */" without nesting).
+const char* StatementStart(const char* p, const char* end) {
+  while (p < end) {
+    if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\f' || *p == '\v') {
+      ++p;
+    } else if (p + 1 < end && p[0] == '-' && p[1] == '-') {
+      while (p < end && *p != '\n') ++p;
+    } else if (p + 1 < end && p[0] == '/' && p[1] == '*') {
+      const char* close = p + 2;
+      while (close + 1 < end && !(close[0] == '*' && close[1] == '/')) ++close;
+      p = close + 1 < end ? close + 2 : end;
+    } else {
+      break;
+    }
+  }
+  return p;
+}
+
+// The first word of the statement at `p` (letters only), as the text has it.
+std::u16string FirstWord(const char* p, const char* end) {
+  std::u16string word;
+  while (p < end && ((*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z'))) word += *p++;
+  return word;
+}
+
 struct StatementCloser {
   void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
 };
@@ -99,8 +135,23 @@ class SqliteConnection : public Connection {
   }
 
   void Execute(const std::u16string& text) override {
-    RefuseNulCharacter(text);
+    // A cancel from here on stops the batch, also one that lands while the
+    // text is still being checked and converted.
     cancelled_ = false;
+    RefuseNulCharacter(text);
+    // A batch run inside the run's transaction may not end it or open
+    // another: the authorizer refuses BEGIN, COMMIT/END and ROLLBACK (not
+    // savepoints, a separate action) while the batch is prepared, and only
+    // then, so that the run's own transaction calls pass.
+    const bool guarded = in_transaction_;
+    if (guarded) sqlite3_set_authorizer(db_, &SqliteConnection::Authorize, this);
+    struct AuthorizerOff {
+      sqlite3* db;
+      bool on;
+      ~AuthorizerOff() {
+        if (on) sqlite3_set_authorizer(db, nullptr, nullptr);
+      }
+    } off{db_, guarded};
     Run(Utf16ToUtf8(text), true);
   }
 
@@ -112,9 +163,33 @@ class SqliteConnection : public Connection {
     sqlite3_interrupt(db_);
   }
 
-  bool TransactionStillOpen() override { return in_transaction_ && !sqlite3_get_autocommit(db_); }
+  // The batch cannot end the transaction (see Execute); SQLite itself rolls
+  // it back after some errors (a full disk, an interrupt).
+  TransactionState CheckTransaction() override {
+    return in_transaction_ && sqlite3_get_autocommit(db_) ? TransactionState::kRolledBack
+                                                          : TransactionState::kIntact;
+  }
 
  private:
+  static int Authorize(void* self, int action, const char*, const char*, const char*,
+                       const char*) {
+    if (action != SQLITE_TRANSACTION) return SQLITE_OK;
+    static_cast<SqliteConnection*>(self)->transaction_refused_ = true;
+    return SQLITE_DENY;
+  }
+
+  // Raises the refusal of the transaction statement at `statement`, naming
+  // its line in the batch that starts at `batch` (the run turns it into the
+  // file's line).
+  [[noreturn]] static void FailRefusedTransaction(const char* batch, const char* statement,
+                                                  const char* end) {
+    const char* start = StatementStart(statement, end);
+    Fail(u"Un script no puede terminar ni abrir la transacci\u00F3n de la actualizaci\u00F3n: " +
+         FirstWord(start, end) + u", en la l\u00EDnea " + ToDecimal(LineAt(batch, start)) +
+         u" del lote, no se ejecut\u00F3 (los puntos de guardado SAVEPOINT, RELEASE y "
+         u"ROLLBACK TO s\u00ED se admiten).");
+  }
+
   // Runs every statement of `sql` in order, stepping through their rows;
   // a batch (`cancellable`) stops before its next statement once cancelled.
   void Run(const std::string& sql, bool cancellable = false) {
@@ -126,8 +201,10 @@ class SqliteConnection : public Connection {
       const char* tail = nullptr;
       // -1: the text runs to its terminating NUL, so SQLite reads it in
       // place; each call parses one statement only.
+      transaction_refused_ = false;
       int rc = sqlite3_prepare_v2(db_, next, -1, &raw, &tail);
       Statement stmt(raw);
+      if (rc != SQLITE_OK && transaction_refused_) FailRefusedTransaction(sql.c_str(), next, end);
       if (rc != SQLITE_OK) FailWith(rc);
       if (tail == nullptr || tail <= next) break;  // nothing left that SQLite can read
       next = tail;
@@ -149,6 +226,8 @@ class SqliteConnection : public Connection {
 
   sqlite3* db_ = nullptr;
   bool in_transaction_ = false;
+  // Set by the authorizer when it refused a transaction statement.
+  bool transaction_refused_ = false;
   // Set by Cancel, from another thread.
   std::atomic<bool> cancelled_{false};
 };

@@ -54,9 +54,15 @@ std::u16string SqliteFileRefusal(std::u16string_view path);
 //   a few seconds later (one function call that takes that long) is given
 //   up. A wait for a lock is not cut short by it: the busy timeout bounds
 //   that wait.
-// - Cancel interrupts the running batch, which fails with "interrupted".
-//   TransactionStillOpen is false once the batch left the transaction that
-//   BeginTrans opened (its own COMMIT, ROLLBACK or END).
+// - Inside the transaction BeginTrans opened, a batch's own BEGIN,
+//   COMMIT/END and ROLLBACK (of the whole transaction) are refused before
+//   they run (SQLite's authorizer, on only while Execute runs), with a
+//   Spanish message that names the statement's line in the batch ("en la
+//   línea N del lote"); savepoints (SAVEPOINT, RELEASE, ROLLBACK TO) work.
+// - Cancel interrupts the running batch, which fails with "interrupted",
+//   also when the cancel lands between two of its statements.
+//   CheckTransaction is kRolledBack when SQLite rolled the transaction back
+//   itself, else kIntact.
 // - BeginTrans starts an immediate transaction (the write lock is taken at
 //   once, waiting up to the busy timeout). CommitTrans and RollbackTrans
 //   without a transaction raise. A rollback after SQLite has already undone

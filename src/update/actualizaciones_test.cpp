@@ -265,15 +265,21 @@ TEST_F(RunTest, AGroupThatClosedTheTransactionFailsTheScriptThere) {
   Script("NCM_1.sql", "COMMIT\r\nGO\r\nCREATE PROCEDURE p\r\nGO\r\n");
   auto ncm = Entity(u"NCM");
   ncm->execute_error = [&](const std::u16string& text) {
-    ncm->transaction_closed_by_batch = text.find(u"COMMIT") != std::u16string::npos;
+    if (text.find(u"COMMIT") != std::u16string::npos) ncm->after_batch = TransactionState::kEnded;
     return u"";
   };
   EXPECT_EQ(Run(), EndReason::kScriptFailed);
   EXPECT_EQ(DatabaseCalls(), (std::vector<std::string>{"NCM.BeginTrans", "NCM.Execute COMMIT\r\n",
                                                        "NCM.RollbackTrans"}));
   ASSERT_EQ(window_.boxes.size(), 1u);
-  EXPECT_EQ(window_.boxes[0].text.rfind(u"El script cerr\u00f3 por su cuenta la transacci\u00f3n", 0),
+  EXPECT_EQ(window_.boxes[0].text.rfind(
+                u"La transacci\u00f3n de la actualizaci\u00f3n termin\u00f3 dentro del script "
+                u"(su propio COMMIT, o un ROLLBACK que no se distingue de uno): se la encontr\u00f3 "
+                u"terminada despu\u00e9s del grupo de las l\u00edneas 1-1, y lo que el script "
+                u"ejecut\u00f3 hasta ah\u00ed puede haber quedado aplicado. Actualizaci",
+                0),
             0u);
+  EXPECT_TRUE(module_.run_record.scripts[0].partly_applied);
   EXPECT_EQ(window_.clipboard, u"COMMIT\r\n");
   EXPECT_EQ(window_.lines[0], u"NCM_1.sql " + kBullet + kBullet + u" ERROR!");
 }

@@ -21,10 +21,30 @@ namespace {
 constexpr char16_t kMark[] = u"\u2022";  // the progress mark "•"
 constexpr char16_t kFailureTitle[] = u"\u00A1Atencion!";
 constexpr char16_t kOutcomeError[] = u" ERROR!";
-constexpr char16_t kTransactionEndedByScript[] =
-    u"El script cerró por su cuenta la transacción en la que corre (COMMIT, ROLLBACK o END): lo "
-    u"que ejecutó hasta ahí, y lo que siguió en el mismo grupo, puede haber quedado aplicado.";
 constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacción del script: ";
+constexpr char16_t kCommitInDoubt[] =
+    u"No se sabe si la transacción del script se confirmó, y el script puede haber quedado "
+    u"aplicado: ";
+constexpr char16_t kLeftOpen[] =
+    u"Al terminar, el script dejó abierta una transacción propia (un BEGIN TRAN sin su COMMIT): "
+    u"se deshizo entero y nada de él quedó aplicado.";
+constexpr char16_t kUndoneByDatabase[] =
+    u"La base de datos deshizo por su cuenta la transacción del script: nada de él quedó "
+    u"aplicado.";
+
+// "las líneas a-b" of a group.
+std::u16string GroupLinesText(const GroupLines& lines) {
+  return u"las l\u00EDneas " + ToDecimal(lines.first) + u"-" + ToDecimal(lines.last);
+}
+
+// The transaction the run began ended inside the script, as the check after
+// the group of `lines` found.
+std::u16string EndedInsideText(const GroupLines& lines) {
+  return u"La transacción de la actualización terminó dentro del script (su propio COMMIT, o un "
+         u"ROLLBACK que no se distingue de uno): se la encontró terminada después del grupo de " +
+         GroupLinesText(lines) +
+         u", y lo que el script ejecutó hasta ahí puede haber quedado aplicado.";
+}
 
 // Whether a group's text names PostgreSQL's standard_conforming_strings (in
 // any letter case): after it the server may read strings otherwise.
@@ -49,6 +69,7 @@ void ModMain::RecordFailure(const std::u16string& ruta, int32_t indice_lista, in
   if (ScriptRecord* record = run_record.AtLine(indice_lista)) {
     record->outcome = ScriptOutcome::kFailed;
     record->message = message;
+    record->partly_applied = puede_quedar_aplicado_;
   }
   FailureRecord failure{ruta, piece_index, message, group_text, std::nullopt};
   if (grupo != nullptr) {
@@ -76,6 +97,10 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
   std::vector<std::u16string_view> piezas;
   std::vector<PieceGroup> grupos;
   const PieceGroup* grupo_actual = nullptr;
+  // What the latest group left of the run's transaction.
+  TransactionState estado_transaccion = TransactionState::kIntact;
+  transaccion_terminada_ = false;
+  puede_quedar_aplicado_ = false;
   ScriptRecord* record = run_record.AtLine(IndiceLista);
   const auto started = std::chrono::steady_clock::now();
   auto record_duration = [&] {
@@ -94,10 +119,25 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
     if (DialectoEntidad == Dialect::kPostgresql && NamesStringSetting(sql)) {
       BarrasEnTextos = Required(oConexion).BackslashStrings();
     }
-    // A group that committed or rolled back the script's transaction has
-    // left the rest of the script to run outside it: the script fails here.
-    if (!Required(oConexion).TransactionStillOpen()) {
-      throw NumberedError(kErrDatabase, kTransactionEndedByScript);
+    // The transaction as the group left it: a script that ended the run's
+    // transaction fails here, and says whether part of it may have stayed.
+    // Where the group stands in the file, counted only when a failure says it.
+    auto lines = [&] { return LinesOfGroups(texto, piezas, {*grupo_actual}).front(); };
+    try {
+      estado_transaccion = Required(oConexion).CheckTransaction();
+    } catch (const NumberedError& error) {
+      throw NumberedError(error.number(),
+                          u"No se pudo comprobar la transacci\u00F3n del script despu\u00E9s "
+                          u"del grupo de " + GroupLinesText(lines()) + u": " + error.description());
+    }
+    if (estado_transaccion == TransactionState::kEnded) {
+      transaccion_terminada_ = true;
+      puede_quedar_aplicado_ = true;
+      throw NumberedError(kErrDatabase, EndedInsideText(lines()));
+    }
+    if (estado_transaccion == TransactionState::kRolledBack) {
+      transaccion_terminada_ = true;
+      throw NumberedError(kErrDatabase, kUndoneByDatabase);
     }
     proc.At(first_statement + 20);
     AppendToListLine(MainWindow(), IndiceLista, kMark);
@@ -166,6 +206,11 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
           MainWindow().DoEvents();
         }
 
+        // The commit would only close the script's own transaction, and the
+        // connection's end would undo the whole script: it fails instead.
+        if (estado_transaccion == TransactionState::kNested) {
+          throw NumberedError(kErrDatabase, kLeftOpen);
+        }
         grupo_actual = nullptr;
         proc.At(420);
         record_duration();
@@ -186,7 +231,21 @@ void ModMain::FallaScript(const std::u16string& ruta, int32_t indice_lista, int3
                           const PieceGroup* grupo) {
   // Each step's own failure is kept apart: the report always shows the
   // script's failure, and the program always ends without committing.
-  std::u16string description = WithRollbackOutcome(error);  // 470
+  // After the transaction ended inside the script, the server may have
+  // none left to roll back: its complaint is no news.
+  std::u16string description = error;  // 470
+  // A rollback given up by its watchdog ends the program from another
+  // thread: what it records is still this failure.
+  record_given_up_ = [&](const std::u16string& stuck) {
+    RecordFailure(ruta, indice_lista, piece_index, error + u" (RollbackTrans: " + stuck + u")",
+                  sql, texto, piezas, grupo);
+  };
+  if (transaccion_terminada_) {
+    Attempt([&] { Required(oConexion).RollbackTrans(); });
+  } else {
+    description = WithRollbackOutcome(error);
+  }
+  record_given_up_ = nullptr;
   Attempt([&] {
     RecordFailure(ruta, indice_lista, piece_index, description, sql, texto, piezas, grupo);
   });
@@ -208,8 +267,24 @@ void ModMain::FallaScript(const std::u16string& ruta, int32_t indice_lista, int3
 
 void ModMain::ConfirmarScript(const std::u16string& RutaScript, int32_t IndiceLista) {
   Connection& conexion = Required(oConexion);
+  // A commit given up by its watchdog may have been made.
+  record_given_up_ = [&](const std::u16string& description) {
+    puede_quedar_aplicado_ = true;
+    RecordFailure(RutaScript, IndiceLista, piezas_del_script_, description, u"", u"", {},
+                  nullptr);
+  };
+  struct Forget {
+    ModMain* self;
+    ~Forget() { self->record_given_up_ = nullptr; }
+  } forget{this};
   WithErrorHandler([&] { conexion.CommitTrans(); },
                    [&](const NumberedError& error) {
+                     if (error.number() == kErrCommitInDoubt) {
+                       transaccion_terminada_ = true;
+                       puede_quedar_aplicado_ = true;
+                       FallaScript(RutaScript, IndiceLista, piezas_del_script_,
+                                   kCommitInDoubt + error.description(), u"", u"", {}, nullptr);
+                     }
                      // The transaction is still open after a refused commit:
                      // rolled back like any failed script's.
                      FallaScript(RutaScript, IndiceLista, piezas_del_script_,

@@ -80,7 +80,9 @@ class ModMain {
   // progress on list line IndiceLista. True when every group ran; on failure
   // rolls back, reports, puts the failing text on the clipboard and ends the
   // program. A group that leaves the transaction closed (the script's own
-  // COMMIT, ROLLBACK or END, as far as the connection can tell) is a failure.
+  // COMMIT, ROLLBACK or END, as far as the connection can tell) is a failure
+  // that says whether part of the script may have stayed applied; so is a
+  // script that leaves a transaction of its own open at its end.
   bool EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLista);
   // Commits the transaction of the script that EjecutarScript just ran. A
   // refused commit makes the script a failed one, handled as EjecutarScript
@@ -132,6 +134,11 @@ class ModMain {
   std::u16string error_entidad_;
   // One past the last piece the latest script ran: where its commit stands.
   int32_t piezas_del_script_ = 0;
+  // Whether the latest script's transaction ended before the run ended it
+  // (nothing may be left to roll back), and whether part of the script may
+  // have stayed applied (its own COMMIT, a commit in doubt).
+  bool transaccion_terminada_ = false;
+  bool puede_quedar_aplicado_ = false;
   // Records a given-up batch of the script being run.
   std::function<void(const std::u16string&)> record_given_up_;
   RunWindow& main_window_;

@@ -55,6 +55,11 @@ ProgramEnd::ProgramEnd(std::optional<std::u16string> report, TellPerson tell)
   report_trouble_ = target.trouble;
 }
 
+ProgramEnd::~ProgramEnd() {
+  // The handler refers to this object and to the module.
+  if (ends_given_up_batches_) SetStuckBatchHandler(nullptr);
+}
+
 std::u16string ProgramEnd::ReportRefusal(const std::u16string& scripts_folder,
                                          const std::u16string& config_path) const {
   if (!report_) return u"";
@@ -90,6 +95,7 @@ int ProgramEnd::Finish(const RunRecord& record, const std::u16string& config_pat
                        int exit_code) {
   // The run is over: no batch is left to give up.
   SetStuckBatchHandler(nullptr);
+  ends_given_up_batches_ = false;
   return Write(record, config_path, exit_code, tell_);
 }
 
@@ -108,6 +114,7 @@ int ProgramEnd::Write(const RunRecord& record, const std::u16string& config_path
 
 void ProgramEnd::EndGivenUpBatches(ModMain& module,
                                    std::function<void(const std::u16string&)> tell_now) {
+  ends_given_up_batches_ = true;
   SetStuckBatchHandler([this, &module, tell_now](const std::u16string& description) {
     module.RecordGivenUpBatch(description);
     if (tell_now) tell_now(description);

@@ -27,6 +27,8 @@ class ProgramEnd {
   ProgramEnd(std::optional<std::u16string> report, TellPerson tell);
   ProgramEnd(const ProgramEnd&) = delete;
   ProgramEnd& operator=(const ProgramEnd&) = delete;
+  // Takes back the handler of EndGivenUpBatches, if Finish has not.
+  ~ProgramEnd();
 
   // Before anything runs: why the report cannot go to its file, as a
   // Spanish phrase about the file ("es una carpeta"), or empty. Refused: a
@@ -43,6 +45,7 @@ class ProgramEnd {
   // Writes the report of `record` (with `config_path` and `exit_code`) when
   // one was asked for, and returns the program's exit code: `exit_code`, or
   // kExitReportFailed once it has told why the report could not be written.
+  // From then on a given-up batch no longer ends the program here.
   int Finish(const RunRecord& record, const std::u16string& config_path, int exit_code);
 
   // From now on a batch given up by its watchdog (db/command_watchdog.h)
@@ -60,6 +63,7 @@ class ProgramEnd {
   LinkTrouble report_trouble_ = LinkTrouble::kNone;
   TellPerson tell_;
   std::chrono::system_clock::time_point start_;
+  bool ends_given_up_batches_ = false;
 };
 
 }  // namespace corvalen

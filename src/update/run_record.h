@@ -33,6 +33,9 @@ struct ScriptRecord {
   // Why a script did not end OK (the failure, the connection's failure, the
   // end of the program before it); empty for one that did.
   std::u16string message;
+  // Whether part of a failed script may have stayed applied: the
+  // transaction the run began ended inside it, or its commit is in doubt.
+  bool partly_applied = false;
   int32_t groups_sent = 0;  // calls made to the database, a failing one included
   int64_t duration_ms = 0;
 };

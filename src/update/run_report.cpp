@@ -85,6 +85,7 @@ std::string RunReportJson(const RunRecord& record, const RunReportInfo& info) {
                           {"category", Text(script.category)},
                           {"entity", Text(script.category)},
                           {"outcome", OutcomeName(script.outcome)},
+                          {"partly_applied", script.partly_applied},
                           {"groups_sent", script.groups_sent},
                           {"duration_ms", script.duration_ms}};
     const std::u16string& why = script.outcome == ScriptOutcome::kNotRun && script.message.empty()

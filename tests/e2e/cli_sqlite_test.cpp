@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -185,23 +186,35 @@ TEST_F(CliSqliteTest, AReportOverWhatTheRunNeedsIsBadUsageBeforeAnythingRuns) {
   EXPECT_EQ(SqliteQuery(personal_, "SELECT count(*) FROM sqlite_master"), "0");
 }
 
-TEST_F(CliSqliteTest, AScriptThatEndsTheTransactionItselfFailsAndSaysWhatStayed) {
-  folder_.CopyFixture("e2e/ncm_commit_propio.sql", "NCM_01.sql");
+TEST_F(CliSqliteTest, AScriptCannotEndTheTransactionButKeepsItsSavepoints) {
   folder_.CopyFixture("e2e/personal_empleados.sql", "PERSONAL_01.sql");
   Config();
+  const std::string path = (folder_.path() / "NCM_01.sql").string();
+  for (const char* word : {"COMMIT", "END", "ROLLBACK"}) {
+    SCOPED_TRACE(word);
+    std::string fixture = std::string("e2e/ncm_") + word + "_begin.sql";
+    std::transform(fixture.begin(), fixture.end(), fixture.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(c)); });
+    folder_.CopyFixture(fixture, "NCM_01.sql");
+    CliResult r = Run();
+    EXPECT_EQ(r.exit_code, 2) << r.err;
+    // Refused before it ran: nothing of the script stayed.
+    EXPECT_FALSE(TableExists(erp_, "antes"));
+    EXPECT_FALSE(TableExists(erp_, "despues"));
+    EXPECT_FALSE(TableExists(personal_, "empleados"));
+    EXPECT_NE(r.err.find("Un script no puede terminar ni abrir la transacción de la "
+                         "actualización: " + std::string(word) + ", en la línea 4 del lote"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Script: " + path + ", líneas 1-7 (grupo de piezas 0..2), línea 4\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Report()["scripts"][0]["partly_applied"], false);
+  }
+  folder_.CopyFixture("e2e/ncm_savepoints.sql", "NCM_01.sql");
   CliResult r = Run();
-  EXPECT_EQ(r.exit_code, 2) << r.err;
-  EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"NCM_01.sql •• ERROR!"}));
-  // Its COMMIT made what came before it permanent, and what followed in the
-  // same group ran outside any transaction; nothing after that group ran.
-  EXPECT_TRUE(TableExists(erp_, "antes"));
-  EXPECT_TRUE(TableExists(erp_, "despues"));
-  EXPECT_FALSE(TableExists(erp_, "nunca"));
-  EXPECT_FALSE(TableExists(personal_, "empleados"));
-  const nlohmann::json report = Report();
-  EXPECT_EQ(Outcomes(), (std::vector<std::string>{"failed/1", "not-run/0"}));
-  EXPECT_EQ(report["scripts"][0]["message"].get<std::string>().rfind("El script cerró", 0), 0u);
-  EXPECT_EQ(report["failure"]["lines"], (nlohmann::json{{"first", 1}, {"last", 3}}));
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(SqliteQuery(erp_, "SELECT x FROM guardado"), "2");
 }
 
 TEST_F(CliSqliteTest, TheCommandTimeoutBoundsOneLongFunctionCall) {

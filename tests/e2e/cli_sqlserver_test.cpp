@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -56,18 +59,28 @@ TEST_F(CliSqlServerTest, AWholeRunSendsTheGroupsThatCheckListsInOneTransactionEa
       "tx batch: INSERT INTO monedas VALUES (1)\r\nPRINT 'Monedas cargadas'\r\n\r\n"
       "RAISERROR('Solo un aviso', 10, 1)\r\nEXEC tds_rows 50\r\n\r\n\r\n"
       "UPDATE monedas SET codigo = 2\r\n";
-  // After each group the run asks whether the script's transaction is still open.
-  const std::string count = "tx batch: SELECT @@TRANCOUNT";
-  const Journal expected = {"login CATALOGOS", "tm begin", bien, count, "tm commit+begin",
-                            "tm rollback", "tm begin", "tx batch: <largo>", count,
-                            "tm commit+begin", "tm rollback",
+  // Each connection first asks whether the server names transactions; each
+  // transaction starts with implicit transactions on and the baseline, each
+  // group is followed by the check, and implicit transactions go off again
+  // before the commit.
+  const std::string probe = "batch: SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2";
+  const std::string asked = "SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2";
+  const std::string begin =
+      "tx batch: SET IMPLICIT_TRANSACTIONS ON\r\nIF @@TRANCOUNT = 0 SELECT TOP (0) 1 FROM "
+      "sys.objects\r\n" + asked;
+  const std::string after = "tx batch: " + asked;
+  const std::string off = "tx batch: SET IMPLICIT_TRANSACTIONS OFF";
+  const Journal expected = {"login CATALOGOS", probe, "tm begin", begin, bien, after, off,
+                            "tm commit+begin", "tm rollback", "tm begin", begin,
+                            "tx batch: <largo>", after, off, "tm commit+begin", "tm rollback",
                             // The empty transaction closed at the change of entity.
-                            "tm begin", "tm commit+begin", "tm rollback", "login NCM", "tm begin",
+                            "tm begin", begin, off, "tm commit+begin", "tm rollback", "login NCM",
+                            probe, "tm begin", begin,
                             "tx batch: USE master\r\n\r\nINSERT INTO monedas VALUES (1)\r\n",
-                            count, "tm commit+begin", "tm rollback",
+                            after, off, "tm commit+begin", "tm rollback",
                             // The next script of NCM starts in NCM again.
-                            "batch: USE [NCM]", "tm begin", bien, count, "tm commit+begin",
-                            "tm rollback"};
+                            "batch: USE [NCM]", "tm begin", begin, bien, after, off,
+                            "tm commit+begin", "tm rollback"};
   Journal journal = server_.Journal();
   for (std::string& entry : journal) {
     if (entry.size() > 40000) entry = "tx batch: <largo>";
@@ -76,8 +89,8 @@ TEST_F(CliSqlServerTest, AWholeRunSendsTheGroupsThatCheckListsInOneTransactionEa
   // The long batch arrived whole (in many packets).
   const std::string largo = ReadAll(std::string(CORVALEN_TEST_DATA) + "/tds/largo.sql");
   const size_t go = largo.find("GO\r\n");
-  ASSERT_GE(server_.Batches().size(), 3u);
-  EXPECT_EQ(server_.Batches()[2].substr(0, go), largo.substr(0, go));
+  ASSERT_GE(server_.Batches().size(), 7u);
+  EXPECT_EQ(server_.Batches()[6].substr(0, go), largo.substr(0, go));
 }
 
 TEST_F(CliSqlServerTest, EveryFailureEndsTheRunRolledBackAndSaysWhere) {
@@ -85,7 +98,7 @@ TEST_F(CliSqlServerTest, EveryFailureEndsTheRunRolledBackAndSaysWhere) {
     const char* fixture;
     std::string ncm_extra;
     std::string told;     // in the failure message
-    std::string or_told;  // or this, where two limits race
+    std::string or_told = "";  // or this, where two limits race
   } cases[] = {
       {"falla_en_medio.sql", "",
        "Invalid object name 'no_existe'., Line 4 Actualización Cancelada. Script: "},
@@ -142,6 +155,72 @@ TEST_F(CliSqlServerTest, TdsSevenOneAndAPasswordInBracesAtTheEnd) {
   EXPECT_EQ(server_.Logins()[1].tds_version, "7.1");
   EXPECT_EQ(server_.Logins()[1].password, "s3cr;et");
   EXPECT_EQ(r.err.find("s3cr"), std::string::npos) << r.err;
+}
+
+// Whatever a script does with its transaction, at TDS 7.1 (FreeTDS begins
+// with the text BEGIN TRANSACTION) and 7.4 (a transaction-manager request).
+class CliSqlServerGuardTest : public CliSqlServerTest,
+                              public ::testing::WithParamInterface<const char*> {};
+INSTANTIATE_TEST_SUITE_P(Versions, CliSqlServerGuardTest, ::testing::Values("7.1", "7.4"),
+                         [](const auto& info) {
+                           return std::string("Tds") + (info.param[0]) + info.param[2];
+                         });
+
+TEST_P(CliSqlServerGuardTest, AllOrNothingWhateverTheScriptDoesWithItsTransaction) {
+  const std::string one = "INSERT INTO aranceles VALUES (1)";
+  const std::string two = "INSERT INTO aranceles VALUES (2)";
+  const struct {
+    const char* fixture;
+    std::string ncm_extra;
+    int exit_code;
+    Journal kept;       // on the server afterwards
+    std::string told;   // in the failure
+    bool partly_applied;
+  } cases[] = {
+      {"propia_abierta.sql", "PiecesPerCall=1\n", 2, {},
+       "Al terminar, el script dejó abierta una transacción propia", false},
+      {"commit_en_medio.sql", "PiecesPerCall=1\n", 2, {one},
+       "se la encontró terminada después del grupo de las líneas 1-3, y lo que el script "
+       "ejecutó hasta ahí puede haber quedado aplicado.",
+       true},
+      {"rollback_y_sigue.sql", "", 2, {}, "después del grupo de las líneas 1-3", true},
+      {"anidada_equilibrada.sql", "PiecesPerCall=1\n", 0, {one, two}, "", false},
+      {"implicitas_apagadas.sql", "PiecesPerCall=1\n", 2, {}, "después del grupo de las líneas 4-5",
+       true},
+      // A server that stops answering: within the bound and the grace.
+      {"mudo_en_comprobacion.sql", "CommandTimeout=1\n", 2, {},
+       "No se pudo comprobar la transacción del script después del grupo de las líneas 1-2: ",
+       false},
+      {"mudo_en_confirmacion.sql", "CommandTimeout=1\n", 2, {}, "puede haber quedado aplicado",
+       true},
+      {"cortada_en_confirmacion.sql", "", 2, {},
+       "No se sabe si la transacción del script se confirmó, y el script puede haber quedado "
+       "aplicado: ",
+       true},
+  };
+  const std::string report = (folder_.path() / "informe.json").string();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fixture);
+    folder_.CopyFixture(std::string("tds/") + c.fixture, "NCM_01.sql");
+    Config(c.ncm_extra, GetParam());
+    server_.ClearJournal();
+    const auto start = std::chrono::steady_clock::now();
+    const CliResult r = RunCli({"--scripts", folder_.path().string(), "--config",
+                                (folder_.path() / "quorvexconfig.ini").string(), "--report",
+                                report});
+    // The bound (1 s and the ODBC second) and the grace (3 s), with room
+    // for the program's start (under Wine too).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+    EXPECT_EQ(server_.Kept(), c.kept);
+    EXPECT_NE(r.err.find(c.told), std::string::npos) << r.err;
+    // The run's own rollback after the script's is no news.
+    EXPECT_EQ(r.err.find("no corresponding BEGIN TRANSACTION"), std::string::npos) << r.err;
+    std::ifstream in(report);
+    const nlohmann::json json = nlohmann::json::parse(in);
+    EXPECT_EQ(json["scripts"][0]["outcome"], c.exit_code == 0 ? "ok" : "failed");
+    EXPECT_EQ(json["scripts"][0]["partly_applied"], c.partly_applied);
+  }
 }
 
 }  // namespace

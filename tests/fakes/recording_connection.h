@@ -55,10 +55,10 @@ class RecordingConnection : public Connection {
     if (!in_transaction) throw NumberedError(kErrDatabase, kNoTransactionActive);
     in_transaction = false;
   }
-  // Set by a test's execute_error to stand for a batch that committed or
-  // rolled back the transaction itself.
-  bool transaction_closed_by_batch = false;
-  bool TransactionStillOpen() override { return !transaction_closed_by_batch; }
+  // Set by a test's execute_error to stand for what a batch did to the
+  // transaction (committed it, left its own open).
+  TransactionState after_batch = TransactionState::kIntact;
+  TransactionState CheckTransaction() override { return after_batch; }
   void Execute(const std::u16string& text) override {
     Log("Execute " + Utf16ToUtf8(text));
     executed.push_back(text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "platform/utf.h"
@@ -116,7 +117,7 @@ class TdsTestServer::Session {
           go_on = Batch(payload);
           break;
         case kTransactionRequest:
-          TransactionRequest(payload);
+          go_on = TransactionRequest(payload);
           break;
         case kAttention:
           server_.Record("attention");
@@ -282,6 +283,9 @@ class TdsTestServer::Session {
   }
 
   void Done(uint16_t status, uint64_t rows = 0) {
+    // The last statement of a batch that doomed its transaction is followed
+    // by Msg 3998.
+    if (in_batch_ && doomed_) status |= kDoneMore;
     U8(kDone);
     U16(status);
     U16(0);  // current command
@@ -290,6 +294,20 @@ class TdsTestServer::Session {
     } else {
       U32(static_cast<uint32_t>(rows));
     }
+  }
+
+  // One row of unnamed INT columns.
+  void IntRow(const std::vector<int64_t>& values) {
+    U8(kColMetadata);
+    U16(static_cast<uint16_t>(values.size()));
+    for (size_t i = 0; i < values.size(); ++i) {
+      Tds72() ? U32(0) : U16(0);
+      U16(0);    // not nullable
+      U8(0x38);  // INT
+      BVarchar("");
+    }
+    U8(kRow);
+    for (int64_t v : values) U32(static_cast<uint32_t>(v));
   }
 
   void Columns(bool with_name_column) {
@@ -410,9 +428,17 @@ class TdsTestServer::Session {
     if (trancount_++ > 0) return;
     ++server_descriptors_;
     descriptor_ = 0x1000 + server_descriptors_;
+    transaction_id_ = server_.NewTransactionId();
     EnvChangeBytes(kEnvBeginTransaction, DescriptorBytes(), {});
   }
-  // Commit (or rollback) as the statement does; false with none open.
+  // Under implicit transactions a statement at count 0 opens one first.
+  void OpenImplicitly() {
+    if (implicit_ && trancount_ == 0) Begin();
+  }
+  // Commit (or rollback) as the statement does; false with none open. A
+  // commit above count 1 only lowers the count (as SQL Server's COMMIT TRAN
+  // does; that its transaction-manager commit request does the same is an
+  // assumption). A full rollback ends every level.
   bool End(bool commit, int32_t line) {
     if (trancount_ == 0) {
       Error(commit ? 3902 : 3903,
@@ -423,17 +449,52 @@ class TdsTestServer::Session {
     }
     trancount_ = commit ? trancount_ - 1 : 0;
     if (trancount_ == 0) {
+      server_.EndTransaction(commit, pending_);
+      pending_.clear();
+      savepoints_.clear();
+      doomed_ = false;
       EnvChangeBytes(commit ? kEnvCommitTransaction : kEnvRollbackTransaction, {},
                      DescriptorBytes());
       descriptor_ = 0;
     }
     return true;
   }
+  // A statement that writes: kept at once outside a transaction.
+  void Change(int32_t line, std::string_view s, uint16_t more) {
+    if (doomed_) {
+      Error(3930,
+            "The current transaction cannot be committed and cannot support operations that "
+            "write into the log file. Roll back the transaction.",
+            line);
+      Done(static_cast<uint16_t>(more | kDoneError));
+      return;
+    }
+    OpenImplicitly();
+    if (trancount_ > 0) {
+      pending_.emplace_back(s);
+    } else {
+      server_.EndTransaction(true, {std::string(s)});
+    }
+    Done(static_cast<uint16_t>(more | kDoneCount), 1);
+  }
+  // An error of a statement: under XACT_ABORT it dooms the transaction.
+  void StatementError(int32_t number, const std::string& text, int32_t line) {
+    Error(number, text, line);
+    if (xact_abort_ && trancount_ > 0) doomed_ = true;
+  }
 
-  void TransactionRequest(const std::vector<uint8_t>& p) {
+  // Answers nothing for `seconds` (not even an ATTENTION), then closes.
+  bool Deaf(double seconds) {
+    if (!out_.empty()) Flush(false);
+    WaitForAttention(seconds, true);
+    return false;
+  }
+
+  // False when the connection ends with it.
+  bool TransactionRequest(const std::vector<uint8_t>& p) {
     uint64_t descriptor = 0;
     size_t at = SkipHeaders(p, &descriptor);
-    if (at + 2 > p.size()) return;
+    if (at + 2 > p.size()) return true;
     const uint16_t request = Le16(&p[at]);
     at += 2;
     bool ok = true;
@@ -446,6 +507,7 @@ class TdsTestServer::Session {
       const bool and_begin = flags_at < p.size() && (p[flags_at] & 0x01);
       server_.Record(std::string(request == 7 ? "tm commit" : "tm rollback") +
                      (and_begin ? "+begin" : ""));
+      if (request == 7 && deaf_at_commit_ >= 0) return Deaf(deaf_at_commit_);
       ok = End(request == 7, 0);
       if (ok && and_begin) Begin();
     } else {
@@ -453,6 +515,7 @@ class TdsTestServer::Session {
     }
     Done(ok ? 0 : kDoneError);
     Flush(true);
+    return true;
   }
 
   // Runs a batch; false when the connection ends with it.
@@ -480,21 +543,90 @@ class TdsTestServer::Session {
       Flush(true);
       return true;
     }
+    const std::string first = Upper(statements.front().second);
+    if (deaf_at_check_ >= 0 && first.starts_with("SELECT @@TRANCOUNT")) return Deaf(deaf_at_check_);
+    if (deaf_at_commit_ >= 0 && first.starts_with("IF @@TRANCOUNT > 0 COMMIT")) {
+      return Deaf(deaf_at_commit_);
+    }
+    in_batch_ = true;
     for (size_t k = 0; k < statements.size(); ++k) {
       const uint16_t more = k + 1 < statements.size() ? kDoneMore : 0;
       switch (Statement(statements[k].first, statements[k].second, more)) {
         case Outcome::kDone:
           break;
         case Outcome::kAttention:
+          in_batch_ = false;
           Done(kDoneAttention);
           Flush(true);
           return true;
         case Outcome::kClosed:
+          in_batch_ = false;
           return false;
       }
     }
+    in_batch_ = false;
+    // A transaction doomed under XACT_ABORT is rolled back as the batch ends.
+    if (doomed_) {
+      End(false, 0);
+      Error(3998,
+            "Uncommittable transaction is detected at the end of the batch. The transaction is "
+            "rolled back.",
+            0);
+      Done(kDoneError);
+    }
     Flush(true);
     return true;
+  }
+
+  // The value of one item of a SELECT list this server knows, or nothing.
+  std::optional<int64_t> Value(std::string_view item) {
+    const std::string u = Upper(Trim(item));
+    if (u == "@@TRANCOUNT") return trancount_;
+    if (u == "@@OPTIONS & 2") return implicit_ ? 2 : 0;
+    if (u == "XACT_STATE()") return doomed_ ? -1 : (trancount_ > 0 ? 1 : 0);
+    if (u == "CURRENT_TRANSACTION_ID()" && server_.transaction_ids_) {
+      return trancount_ > 0 ? transaction_id_ : server_.NewTransactionId();
+    }
+    if (!u.empty() && u.find_first_not_of("0123456789") == std::string::npos) {
+      return NumberAfter(u);
+    }
+    return std::nullopt;
+  }
+
+  // SELECT of known items: one row; false for any other SELECT.
+  bool SelectValues(int32_t line, std::string_view s, uint16_t more) {
+    std::vector<int64_t> values;
+    std::string_view list = s.substr(7);
+    for (size_t at = 0; at <= list.size();) {
+      size_t comma = list.find(',', at);
+      if (comma == std::string_view::npos) comma = list.size();
+      const std::string item = Upper(Trim(list.substr(at, comma - at)));
+      if (item == "CURRENT_TRANSACTION_ID()" && !server_.transaction_ids_) {
+        StatementError(195, "'CURRENT_TRANSACTION_ID' is not a recognized built-in function name.",
+                       line);
+        Done(static_cast<uint16_t>(more | kDoneError));
+        return true;
+      }
+      const std::optional<int64_t> value = Value(item);
+      if (!value) return false;
+      values.push_back(*value);
+      at = comma + 1;
+    }
+    IntRow(values);
+    Done(static_cast<uint16_t>(more | kDoneCount), 1);
+    return true;
+  }
+
+  // "ROLLBACK [TRAN[SACTION]|WORK] [name]": the name, "" for none.
+  static std::string RollbackName(std::string_view s) {
+    std::string_view rest = Trim(s.substr(8));
+    for (std::string_view word : {"TRANSACTION", "TRAN", "WORK"}) {
+      if (Upper(rest.substr(0, word.size())) == word) {
+        rest = Trim(rest.substr(word.size()));
+        break;
+      }
+    }
+    return std::string(rest);
   }
 
   enum class Outcome { kDone, kAttention, kClosed };
@@ -506,12 +638,54 @@ class TdsTestServer::Session {
       if (trancount_ > 0) ok = End(u.find("COMMIT") != std::string::npos, line);
       if (u.find("BEGIN TRAN") != std::string::npos) Begin();
       Done(static_cast<uint16_t>(more | (ok ? 0 : kDoneError)));
+    } else if (u.starts_with("IF @@TRANCOUNT = 0 ")) {
+      if (trancount_ == 0) return Statement(line, Trim(s.substr(19)), more);
+      Done(more);
     } else if (u.starts_with("BEGIN TRAN")) {
+      // Under implicit transactions an unseen one opens first (count 2).
+      OpenImplicitly();
       Begin();
       Done(more);
-    } else if (u.starts_with("COMMIT") || u.starts_with("ROLLBACK")) {
-      const bool ok = End(u.starts_with("COMMIT"), line);
+    } else if (u.starts_with("SAVE TRAN")) {
+      const size_t blank = s.find(' ', 5);
+      const std::string name = Upper(Trim(blank == std::string_view::npos ? "" : s.substr(blank)));
+      bool ok = trancount_ > 0;
+      if (ok) {
+        savepoints_.emplace_back(name, pending_.size());
+      } else {
+        Error(628, "Cannot issue SAVE TRANSACTION when there is no active transaction.", line);
+      }
       Done(static_cast<uint16_t>(more | (ok ? 0 : kDoneError)));
+    } else if (u.starts_with("ROLLBACK") && !RollbackName(s).empty() && trancount_ > 0 &&
+               !doomed_) {
+      // To a savepoint: the count stays.
+      const std::string name = Upper(RollbackName(s));
+      auto at = std::find_if(savepoints_.rbegin(), savepoints_.rend(),
+                             [&](const auto& p) { return p.first == name; });
+      if (at == savepoints_.rend()) {
+        End(false, line);
+      } else {
+        pending_.resize(at->second);
+        savepoints_.erase(at.base(), savepoints_.end());
+      }
+      Done(more);
+    } else if (u.starts_with("COMMIT") || u.starts_with("ROLLBACK")) {
+      const bool commit = u.starts_with("COMMIT");
+      if (commit && doomed_) {
+        Error(3930, "The current transaction cannot be committed. Roll back the transaction.",
+              line);
+        Done(static_cast<uint16_t>(more | kDoneError));
+        return Outcome::kDone;
+      }
+      const bool ok = End(commit, line);
+      Done(static_cast<uint16_t>(more | (ok ? 0 : kDoneError)));
+    } else if (u.starts_with("SET IMPLICIT_TRANSACTIONS ") || u.starts_with("SET XACT_ABORT ")) {
+      (u.starts_with("SET XACT") ? xact_abort_ : implicit_) = u.ends_with(" ON");
+      Done(more);
+    } else if (u.starts_with("EXEC TDS_DEAF_AT_CHECK") || u.starts_with("EXEC TDS_DEAF_AT_COMMIT")) {
+      (u.starts_with("EXEC TDS_DEAF_AT_CHECK") ? deaf_at_check_ : deaf_at_commit_) =
+          static_cast<double>(NumberAfter(s));
+      Done(more);
     } else if (u.starts_with("USE ")) {
       std::string name(Trim(s.substr(4)));
       if (name.size() > 1 && name.front() == '[') name = name.substr(1, name.size() - 2);
@@ -529,12 +703,13 @@ class TdsTestServer::Session {
       Message(error ? kError : kInfo, static_cast<uint8_t>(severity), 50000, Quoted(s), line);
       Done(static_cast<uint16_t>(more | (error ? kDoneError : 0)));
     } else if (u.find("NO_EXISTE") != std::string::npos) {
-      Error(208, "Invalid object name 'no_existe'.", line);
+      StatementError(208, "Invalid object name 'no_existe'.", line);
       Done(static_cast<uint16_t>(more | kDoneError));
-    } else if (u.starts_with("SELECT @@TRANCOUNT")) {
-      Columns(false);
-      Row(trancount_, nullptr);
-      Done(static_cast<uint16_t>(more | kDoneCount), 1);
+    } else if (u.starts_with("SELECT ") && SelectValues(line, s, more)) {
+    } else if (u.starts_with("SELECT ") && u.find(" FROM ") != std::string::npos) {
+      // Reading a table opens an implicit transaction; no rows here.
+      OpenImplicitly();
+      Done(more);
     } else if (u.starts_with("EXEC TDS_ROWS")) {
       const long rows = NumberAfter(s);
       Columns(true);
@@ -570,8 +745,9 @@ class TdsTestServer::Session {
     } else if (u.starts_with("EXEC TDS_CLOSE")) {
       if (!out_.empty()) Flush(false);
       return Outcome::kClosed;
-    } else if (u.starts_with("INSERT") || u.starts_with("UPDATE") || u.starts_with("DELETE")) {
-      Done(static_cast<uint16_t>(more | kDoneCount), 1);
+    } else if (u.starts_with("INSERT") || u.starts_with("UPDATE") || u.starts_with("DELETE") ||
+               u.starts_with("CREATE") || u.starts_with("ALTER") || u.starts_with("DROP")) {
+      Change(line, s, more);
     } else {
       Done(more);
     }
@@ -589,6 +765,19 @@ class TdsTestServer::Session {
   int32_t trancount_ = 0;
   uint64_t descriptor_ = 0;
   uint64_t server_descriptors_ = 0;
+  int64_t transaction_id_ = 0;
+  bool implicit_ = false;
+  bool xact_abort_ = false;
+  bool doomed_ = false;  // XACT_STATE() = -1
+  bool in_batch_ = false;
+  // The statements that wrote in the open transaction, and the savepoints
+  // (upper-case name, how many of them came before it).
+  std::vector<std::string> pending_;
+  std::vector<std::pair<std::string, size_t>> savepoints_;
+  // Seconds of silence armed for the next transaction check or commit (-1:
+  // none).
+  double deaf_at_check_ = -1;
+  double deaf_at_commit_ = -1;
 };
 
 TdsTestServer::TdsTestServer(uint32_t packet_size) : packet_size_(packet_size) {
@@ -625,6 +814,36 @@ std::string TdsTestServer::ConnectionString(const std::string& database, const s
          ";TDS_Version=" + version + ";UID=sa;Database=" + database + ";PWD=" + password;
 }
 
+int64_t TdsTestServer::NewTransactionId() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ++transaction_ids_given_;
+}
+
+void TdsTestServer::EndTransaction(bool commit, const std::vector<std::string>& changes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!commit) {
+    ++rollbacks_;
+    return;
+  }
+  ++commits_;
+  kept_.insert(kept_.end(), changes.begin(), changes.end());
+}
+
+std::vector<std::string> TdsTestServer::Kept() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return kept_;
+}
+
+int TdsTestServer::Commits() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return commits_;
+}
+
+int TdsTestServer::Rollbacks() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return rollbacks_;
+}
+
 void TdsTestServer::Record(std::string entry) {
   std::lock_guard<std::mutex> lock(mutex_);
   journal_.push_back(std::move(entry));
@@ -658,6 +877,9 @@ void TdsTestServer::ClearJournal() {
   std::lock_guard<std::mutex> lock(mutex_);
   journal_.clear();
   logins_.clear();
+  kept_.clear();
+  commits_ = 0;
+  rollbacks_ = 0;
 }
 
 }  // namespace corvalen::testing

@@ -1,8 +1,8 @@
 CREATE TABLE antes (x INTEGER);
-COMMIT;
+GO
+INSERT INTO antes VALUES (1);
+  ROLLBACK; BEGIN;
 CREATE TABLE despues (x INTEGER);
 GO
--- CREATE PROCEDURE: a group of its own, never sent once the first one ended
--- the transaction.
 CREATE TABLE nunca (x INTEGER);
 GO

@@ -1,0 +1,5 @@
+BEGIN TRAN
+INSERT INTO aranceles VALUES (1)
+GO
+INSERT INTO aranceles VALUES (2)
+GO

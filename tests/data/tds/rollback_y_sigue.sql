@@ -1,0 +1,4 @@
+INSERT INTO aranceles VALUES (1)
+ROLLBACK
+INSERT INTO aranceles VALUES (2)
+GO
