@@ -125,8 +125,10 @@ void Judged(const std::u16string& path, int32_t pieces_per_call, const TextRules
   std::vector<Rules*> rules = {&indented};
   if (past_ascii) rules.push_back(&encoding);
   if (tsql) {
-    rules.insert(rules.end(), {&sqlcmd, &transactions, &refusals, &declarations, &call_compile,
-                               &settings});
+    for (Rules* family : std::initializer_list<Rules*>{&sqlcmd, &transactions, &refusals,
+                                                       &declarations, &call_compile, &settings}) {
+      rules.push_back(family);
+    }
   }
   JudgeCalls(*s, rules, tsql, reporter, found);
   if (!tsql) {
