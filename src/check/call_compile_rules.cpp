@@ -28,6 +28,12 @@ bool IsRoutineKind(TsqlWord w) {
 
 }  // namespace
 
+bool CallCompileRules::Wants(const StatementInfo& s) {
+  // Every statement while a column added in the call may be read.
+  return !columns_.empty() || s.verb == TsqlWord::kReturn || s.verb == TsqlWord::kCreate ||
+         s.verb == TsqlWord::kAlter || s.verb == TsqlWord::kUse;
+}
+
 void CallCompileRules::StartCall(const CallInfo& call) {
   call_last_ = call.last_piece;
   columns_.clear();

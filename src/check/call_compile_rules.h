@@ -23,6 +23,7 @@ class CallCompileRules : public Rules {
  public:
   explicit CallCompileRules(Reporter& reporter) : reporter_(reporter) {}
 
+  bool Wants(const StatementInfo& s) override;
   void StartCall(const CallInfo& call) override;
   void StartPiece(const PieceInfo& piece) override;
   void Token(const TsqlToken& t, const StatementInfo& s) override;

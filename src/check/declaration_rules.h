@@ -19,6 +19,10 @@ class DeclarationRules : public Rules {
  public:
   explicit DeclarationRules(Reporter& reporter) : reporter_(reporter) {}
 
+  bool Wants(const StatementInfo& s) override {
+    return s.verb == TsqlWord::kDeclare || s.verb == TsqlWord::kDeallocate;
+  }
+  uint32_t Watches() const override { return 1u << TsqlToken::kVariable; }
   void StartCall(const CallInfo& call) override;
   void StartPiece(const PieceInfo& piece) override { piece_ = piece.index; }
   void Token(const TsqlToken& t, const StatementInfo& s) override;

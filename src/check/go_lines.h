@@ -29,6 +29,8 @@ void JudgeGoInside(std::u16string_view text, const TsqlReader& reader, size_t go
 class IndentedGo : public Rules {
  public:
   IndentedGo(std::u16string_view text, FoundList* found) : text_(text), found_(found) {}
+  bool Wants(const StatementInfo&) override { return false; }
+  uint32_t Watches() const override { return kLineStarts; }
   void Token(const TsqlToken& t, const StatementInfo&) override { Check(t); }
   void BodyToken(const TsqlToken& t) override { Check(t); }
   void Check(const TsqlToken& t);

@@ -20,6 +20,9 @@ class SettingRules : public Rules {
  public:
   explicit SettingRules(Reporter& reporter) : reporter_(reporter) {}
 
+  bool Wants(const StatementInfo& s) override {
+    return s.verb == TsqlWord::kSet || s.verb == TsqlWord::kUse;
+  }
   void Token(const TsqlToken& t, const StatementInfo& s) override;
   void EndScript() override;
 

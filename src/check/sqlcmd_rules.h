@@ -14,6 +14,11 @@ namespace corvalen {
 class SqlcmdRules : public Rules {
  public:
   explicit SqlcmdRules(Reporter& reporter) : reporter_(reporter) {}
+  bool Wants(const StatementInfo&) override { return false; }
+  uint32_t Watches() const override {
+    return 1u << TsqlToken::kName | 1u << TsqlToken::kString | 1u << TsqlToken::kSqlcmdVariable |
+           kLineStarts;
+  }
   void Token(const TsqlToken& t, const StatementInfo&) override { Check(t); }
   void BodyToken(const TsqlToken& t) override { Check(t); }
 

@@ -2,6 +2,11 @@
 
 namespace corvalen {
 
+StatementStream::StatementStream(const Reporter& reporter, std::vector<Rules*> rules)
+    : reporter_(reporter), rules_(std::move(rules)), wants_(rules_.size(), 0) {
+  for (Rules* r : rules_) watches_.push_back(r->Watches());
+}
+
 void StatementStream::StartCall(const CallInfo& call) {
   tokens_in_call_ = 0;
   routine_ = false;
@@ -55,10 +60,14 @@ void StatementStream::Token(const TsqlToken& t) {
                                reach_.error_only(),
                                t.paren};
     open_ = true;
+    for (size_t k = 0; k < rules_.size(); ++k) wants_[k] = rules_[k]->Wants(statement_);
   } else {
     ++statement_.index;
   }
-  for (Rules* r : rules_) r->Token(t, statement_);
+  const uint32_t bits = (1u << t.kind) | (t.line_start ? Rules::kLineStarts : 0);
+  for (size_t k = 0; k < rules_.size(); ++k) {
+    if (wants_[k] || (watches_[k] & bits) != 0) rules_[k]->Token(t, statement_);
+  }
   WatchRoutine(t);
 }
 

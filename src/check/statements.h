@@ -49,9 +49,17 @@ class Rules {
   Rules& operator=(const Rules&) = delete;
   virtual ~Rules() = default;
 
+  // Whether the family wants the tokens of the statement that starts; asked
+  // at each statement's first token.
+  virtual bool Wants(const StatementInfo&) { return true; }
+  // Which tokens it wants of every statement besides: bits 1 << kind, and
+  // kLineStarts for the first token of each line.
+  static constexpr uint32_t kLineStarts = 1u << 8;
+  virtual uint32_t Watches() const { return 0; }
+
   virtual void StartCall(const CallInfo&) {}
   virtual void StartPiece(const PieceInfo&) {}
-  // Every token outside routine bodies but ';'.
+  // The tokens it wants (above), outside routine bodies, but ';'.
   virtual void Token(const TsqlToken&, const StatementInfo&) {}
   // After a statement's last token (at ';', the next statement or the call's end).
   virtual void EndStatement(const StatementInfo&) {}
@@ -66,8 +74,7 @@ class Rules {
 // TsqlReader's visitor for the calls of one script (or one EXEC's text).
 class StatementStream {
  public:
-  StatementStream(const Reporter& reporter, std::vector<Rules*> rules)
-      : reporter_(reporter), rules_(std::move(rules)) {}
+  StatementStream(const Reporter& reporter, std::vector<Rules*> rules);
   StatementStream(const StatementStream&) = delete;
   StatementStream& operator=(const StatementStream&) = delete;
 
@@ -89,6 +96,8 @@ class StatementStream {
 
   const Reporter& reporter_;
   std::vector<Rules*> rules_;
+  std::vector<uint32_t> watches_;  // by family
+  std::vector<uint8_t> wants_;     // by family, for the statement in progress
   Reachability reach_;
   StatementInfo statement_;
   bool open_ = false;

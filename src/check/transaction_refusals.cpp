@@ -17,6 +17,17 @@ void TransactionRefusals::Refused(size_t at, const std::u16string& what, const c
                        msg + u")");
 }
 
+bool TransactionRefusals::Wants(const StatementInfo& s) {
+  switch (s.verb) {
+    case TsqlWord::kCreate: case TsqlWord::kAlter: case TsqlWord::kDrop: case TsqlWord::kBackup:
+    case TsqlWord::kRestore: case TsqlWord::kReconfigure: case TsqlWord::kExec:
+    case TsqlWord::kExecute:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void TransactionRefusals::Token(const TsqlToken& t, const StatementInfo& s) {
   if (s.index == 0) {
     kind_read_ = false;

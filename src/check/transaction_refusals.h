@@ -17,6 +17,7 @@ class TransactionRefusals : public Rules {
  public:
   explicit TransactionRefusals(Reporter& reporter) : reporter_(reporter) {}
 
+  bool Wants(const StatementInfo& s) override;
   void Token(const TsqlToken& t, const StatementInfo& s) override;
   void EndStatement(const StatementInfo& s) override;
 

@@ -16,6 +16,16 @@ int32_t NumberOf(std::u16string_view text) {
 
 }  // namespace
 
+bool TransactionRules::Wants(const StatementInfo& s) {
+  switch (s.verb) {
+    case TsqlWord::kBegin: case TsqlWord::kEnd: case TsqlWord::kCommit: case TsqlWord::kRollback:
+    case TsqlWord::kSave: case TsqlWord::kThrow: case TsqlWord::kRaiserror:
+      return true;
+    default:
+      return false;  // a CATCH block opens and closes at BEGIN and END
+  }
+}
+
 void TransactionRules::Catches(const TsqlToken& t) {
   if (t.catches > 0 && !in_catch_) {
     in_catch_ = true;

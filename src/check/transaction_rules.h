@@ -19,6 +19,7 @@ class TransactionRules : public Rules {
  public:
   explicit TransactionRules(Reporter& reporter) : reporter_(reporter) {}
 
+  bool Wants(const StatementInfo& s) override;
   void Token(const TsqlToken& t, const StatementInfo& s) override;
   void EndStatement(const StatementInfo& s) override;
   void EndCall() override;

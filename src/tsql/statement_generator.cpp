@@ -1,5 +1,6 @@
 #include "tsql/statement_generator.h"
 
+#include <iterator>
 #include <string_view>
 
 namespace corvalen {
