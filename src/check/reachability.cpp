@@ -37,6 +37,7 @@ void Reachability::CloseAtom() {
 
 void Reachability::Token(const TsqlToken& t) {
   catches_ = t.catches;
+  if (!region_ && !condition_ && !t.statement) return;
   if (region_) {
     if (t.depth > region_depth_) {
       entered_block_ = true;

@@ -1,10 +1,18 @@
 #include "check/statements.h"
 
+#include <bit>
+
 namespace corvalen {
 
 StatementStream::StatementStream(const Reporter& reporter, std::vector<Rules*> rules)
-    : reporter_(reporter), rules_(std::move(rules)), wants_(rules_.size(), 0) {
-  for (Rules* r : rules_) watches_.push_back(r->Watches());
+    : reporter_(reporter), rules_(std::move(rules)) {
+  for (size_t k = 0; k < rules_.size() && k < 32; ++k) {
+    const uint32_t watches = rules_[k]->Watches();
+    for (int kind = 0; kind < 8; ++kind) {
+      if (watches & (1u << kind)) watching_[0][kind] |= 1u << k;
+      if (watches & ((1u << kind) | Rules::kLineStarts)) watching_[1][kind] |= 1u << k;
+    }
+  }
 }
 
 void StatementStream::StartCall(const CallInfo& call) {
@@ -60,13 +68,15 @@ void StatementStream::Token(const TsqlToken& t) {
                                reach_.error_only(),
                                t.paren};
     open_ = true;
-    for (size_t k = 0; k < rules_.size(); ++k) wants_[k] = rules_[k]->Wants(statement_);
+    wanting_ = 0;
+    for (size_t k = 0; k < rules_.size() && k < 32; ++k) {
+      if (rules_[k]->Wants(statement_)) wanting_ |= 1u << k;
+    }
   } else {
     ++statement_.index;
   }
-  const uint32_t bits = (1u << t.kind) | (t.line_start ? Rules::kLineStarts : 0);
-  for (size_t k = 0; k < rules_.size(); ++k) {
-    if (wants_[k] || (watches_[k] & bits) != 0) rules_[k]->Token(t, statement_);
+  for (uint32_t to = wanting_ | watching_[t.line_start][t.kind & 7]; to != 0; to &= to - 1) {
+    rules_[static_cast<size_t>(std::countr_zero(to))]->Token(t, statement_);
   }
   WatchRoutine(t);
 }

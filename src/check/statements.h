@@ -96,8 +96,11 @@ class StatementStream {
 
   const Reporter& reporter_;
   std::vector<Rules*> rules_;
-  std::vector<uint32_t> watches_;  // by family
-  std::vector<uint8_t> wants_;     // by family, for the statement in progress
+  // Bits by family (at most 32): the families that want the statement in
+  // progress, and those that watch tokens of each kind, at a line's start
+  // or not.
+  uint32_t wanting_ = 0;
+  uint32_t watching_[2][8] = {};
   Reachability reach_;
   StatementInfo statement_;
   bool open_ = false;
