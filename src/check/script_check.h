@@ -32,7 +32,7 @@ struct ScriptCheck {
 // Reads and cuts the script at `path` with the run's own code, groups its
 // pieces `pieces_per_call` at most to a call (1 to kMaxPiecesPerCall), and
 // reports, each at its line, what the rule families find (src/check/: the
-// GO lines, the encoding, and for SQL Server the T-SQL families: sqlcmd,
+// GO lines, the encoding, sqlcmd, and for SQL Server the T-SQL families:
 // transactions, what a transaction refuses, declarations, what compiles
 // together in a call, session settings). For a PostgreSQL or SQLite entity
 // (`rules`) the T-SQL families do not apply; each call the run would refuse
