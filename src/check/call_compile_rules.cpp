@@ -116,7 +116,7 @@ void CallCompileRules::Ddl(const TsqlToken& t, const StatementInfo& s) {
     named_ = true;
     if (IsNamePart(t)) {
       KeyOf(t.text, &key_);
-      databases_.emplace(key_, s.at);
+      if (databases_.size() < kMaxNamesFollowed) databases_.emplace(key_, s.at);
     }
     return;
   }

@@ -22,7 +22,9 @@ void DeclarationRules::Token(const TsqlToken& t, const StatementInfo& s) {
       if (t.kind == TsqlToken::kVariable) {
         Declare(t, call_vars_, u"la variable ", u"134");
         KeyOf(t.text, &key_);
-        script_vars_.try_emplace(key_, Declared{call_, reporter_.Pos(t.text.data())});
+        if (script_vars_.size() < kMaxNamesFollowed) {
+          script_vars_.try_emplace(key_, Declared{call_, reporter_.Pos(t.text.data())});
+        }
         return;
       }
       if (first_name_ && IsNamePart(t)) {
@@ -48,8 +50,10 @@ void DeclarationRules::Declare(const TsqlToken& t,
                                const char16_t* what, const char16_t* msg) {
   KeyOf(t.text, &key_);
   const size_t at = reporter_.Pos(t.text.data());
-  const auto [it, inserted] = declared.try_emplace(key_, Declared{piece_, at});
-  if (!inserted) {
+  const auto it = declared.find(key_);
+  if (it == declared.end()) {
+    if (declared.size() < kMaxNamesFollowed) declared.emplace(key_, Declared{piece_, at});
+  } else {
     reporter_.Error(at,
                     what + std::u16string(t.text) +
                         u" ya se declaró en la línea {línea}, en la misma llamada: SQL Server lo "
@@ -63,7 +67,7 @@ void DeclarationRules::Declare(const TsqlToken& t,
 void DeclarationRules::Use(const TsqlToken& t) {
   if (script_vars_.empty()) return;
   KeyOf(t.text, &key_);
-  if (reported_uses_.count(key_) > 0) return;
+  if (reported_uses_.count(key_) > 0 || reported_uses_.size() >= kMaxNamesFollowed) return;
   const size_t at = reporter_.Pos(t.text.data());
   if (auto it = call_vars_.find(key_); it != call_vars_.end()) {
     if (it->second.piece < piece_) {

@@ -109,6 +109,11 @@ class StatementStream {
   bool routine_kind_next_ = false;
 };
 
+// The most names (variables, cursors, savepoints, tables, databases) a
+// family follows in one map: beyond it, hostile input would make the memory
+// grow with the file; a real script stays far below.
+inline constexpr size_t kMaxNamesFollowed = 4096;
+
 // Name helpers shared by the families.
 // A name as SQL Server compares it by default: quotes and brackets off,
 // letter case ignored (ASCII), into `*key`.

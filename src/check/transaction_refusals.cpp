@@ -88,7 +88,7 @@ void TransactionRefusals::Ddl(const TsqlToken& t, const StatementInfo& s) {
         }
       }
       if (s.verb == TsqlWord::kCreate && t.word == TsqlWord::kMemoryOptimized &&
-          memory_tables_.insert(table_.key()).second) {
+          memory_tables_.size() < kMaxNamesFollowed && memory_tables_.insert(table_.key()).second) {
         Refused(s.at, u"CREATE TABLE de una tabla optimizada para memoria", u"12331");
       }
       break;

@@ -81,7 +81,7 @@ void TransactionRules::Token(const TsqlToken& t, const StatementInfo& s) {
       } else if (s.index == 2 && tran_word_ && (IsNamePart(t) || t.kind == TsqlToken::kVariable)) {
         KeyOf(t.text, &key_);
         if (s.verb == TsqlWord::kSave) {
-          savepoints_.insert(key_);
+          if (savepoints_.size() < kMaxNamesFollowed) savepoints_.insert(key_);
         } else {
           to_savepoint_ = savepoints_.count(key_) > 0;
         }
