@@ -2,9 +2,10 @@
 // scripts, and batches of the statement generator with a random seed, whose
 // statement starts the reader must find), and on hostile inputs (deep
 // nesting, a million BEGIN, long lines, many unclosed strings, GO lines
-// alone, a million distinct variables). Each input is checked in a process of its own, so that its peak
-// resident memory above the process's baseline is its own; the bound is 3
-// times the file plus the run's index of pieces (16 bytes a piece).
+// alone, a million distinct variables). Each input is checked in a process
+// of its own, so that its peak resident memory above the process's baseline
+// is its own; the bound is 3 times the file plus the run's index of pieces
+// (16 bytes a piece).
 //
 //   check_bench            all inputs, a table of MB/s and memory; exit 1 on a miss
 //   check_bench --one F    (internal) one file: "<MB/s> <peak bytes> <pieces>"
@@ -45,7 +46,8 @@ int MeasureOne(const char* file) {
   for (int k = 0; k < 3; ++k) {
     const auto start = std::chrono::steady_clock::now();
     const ScriptCheck check = CheckScript(path);
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    best = std::min(best, took.count());
     pieces = check.pieces;
   }
   const double megabytes = static_cast<double>(std::filesystem::file_size(file)) / (1 << 20);
@@ -106,10 +108,11 @@ int RunAll(const char* self) {
   size_t n = 0;
   WriteFile(dir / "typical.sql", [&] {
     ++n;
-    std::string s = "-- Precio " + std::to_string(n) + "\r\nINSERT INTO dbo.Precios (Id, Articulo, Importe, Alta) "
-                    "VALUES (" + std::to_string(n) + ", N'Artículo " + std::to_string(n) +
-                    "', 12.50, '2026-12-08');\r\nUPDATE dbo.Articulos SET Precio = 12.50 WHERE Id = " +
-                    std::to_string(n) + ";\r\n";
+    const std::string id = std::to_string(n);
+    std::string s = "-- Precio " + id +
+                    "\r\nINSERT INTO dbo.Precios (Id, Articulo, Importe, Alta) VALUES (" + id +
+                    ", N'Artículo " + id + "', 12.50, '2026-12-08');\r\n" +
+                    "UPDATE dbo.Articulos SET Precio = 12.50 WHERE Id = " + id + ";\r\n";
     if (n % 20 == 0) s += "GO\r\n";
     return s;
   });
@@ -120,7 +123,8 @@ int RunAll(const char* self) {
   WriteFile(dir / "unclosed_strings.sql", [] { return std::string("x'\r\nGO\r\n"); });
   WriteFile(dir / "go_lines.sql", [] { return std::string("GO\r\n"); });
   size_t v = 0;
-  WriteFile(dir / "declarations.sql", [&] { return "DECLARE @v" + std::to_string(v++) + " INT\r\n"; });
+  WriteFile(dir / "declarations.sql",
+            [&] { return "DECLARE @v" + std::to_string(v++) + " INT\r\n"; });
   bool ok = statements > 0;
   std::printf("%-22s %10s %14s %10s\n", "input", "MB/s", "peak/file", "bound/file");
   for (const char* name : {"typical.sql", "generated.sql", "deep_parens.sql", "million_begin.sql",
@@ -132,7 +136,9 @@ int RunAll(const char* self) {
     double speed = 0;
     long peak = 0;
     size_t pieces = 0;
-    if (pipe == nullptr || std::fscanf(pipe, "%lf %ld %zu", &speed, &peak, &pieces) != 3) ok = false;
+    if (pipe == nullptr || std::fscanf(pipe, "%lf %ld %zu", &speed, &peak, &pieces) != 3) {
+      ok = false;
+    }
     if (pipe != nullptr) pclose(pipe);
     const double size = static_cast<double>(std::filesystem::file_size(file));
     const double bound = 3 * size + 16.0 * static_cast<double>(pieces);

@@ -33,8 +33,8 @@ void SqlcmdRules::Check(const TsqlToken& t) {
       if (variable.empty() || IsAgentToken(variable)) return;
       const size_t at = reporter_.Pos(variable.data());
       if (t.kind == TsqlToken::kName) {
-        reporter_.Error(at, u"variable de sqlcmd " + std::u16string(variable) + u" dentro del nombre " +
-                                std::u16string(t.text) +
+        reporter_.Error(at, u"variable de sqlcmd " + std::u16string(variable) +
+                                u" dentro del nombre " + std::u16string(t.text) +
                                 u": la ejecución no la sustituye y el nombre queda tal cual");
       } else {
         reporter_.Note(at, u"variable de sqlcmd " + std::u16string(variable) +

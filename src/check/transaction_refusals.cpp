@@ -84,7 +84,8 @@ void TransactionRefusals::Ddl(const TsqlToken& t, const StatementInfo& s) {
       if (!table_named_) {
         table_named_ = true;
         if (s.verb != TsqlWord::kCreate && memory_tables_.count(table_.key()) > 0) {
-          Refused(s.at, VerbName(s.verb) + u" TABLE de una tabla optimizada para memoria", u"12331");
+          Refused(s.at, VerbName(s.verb) + u" TABLE de una tabla optimizada para memoria",
+                  u"12331");
         }
       }
       if (s.verb == TsqlWord::kCreate && t.word == TsqlWord::kMemoryOptimized &&
@@ -148,7 +149,9 @@ void TransactionRefusals::JudgeExecText(const StatementInfo& s) {
   if (exec_text_.empty()) return;
   const std::u16string code = std::move(exec_text_);
   exec_text_.clear();
-  Reporter inner(reporter_.text(), reporter_.found(), reporter_.inner() ? reporter_.Pos(nullptr) : s.at);
+  // Nested EXEC texts report where the outermost EXEC stands.
+  const size_t at = reporter_.inner() ? reporter_.Pos(nullptr) : s.at;
+  Reporter inner(reporter_.text(), reporter_.found(), at);
   TransactionRefusals rules(inner);
   StatementStream stream(inner, {&rules});
   stream.StartCall(CallInfo{});

@@ -39,8 +39,9 @@ void TransactionRules::Catches(const TsqlToken& t) {
 void TransactionRules::CatchEnds() {
   in_catch_ = false;
   if (!reraised_) {
-    reporter_.Error(catch_at_, u"el bloque CATCH se traga el error: la ejecución no se entera del "
-                               u"fallo y confirma lo que haya quedado; vuelva a lanzarlo con THROW");
+    reporter_.Error(catch_at_,
+                    u"el bloque CATCH se traga el error: la ejecución no se entera del fallo y "
+                    u"confirma lo que haya quedado; vuelva a lanzarlo con THROW");
   }
 }
 
