@@ -90,7 +90,13 @@ EntityPlan PlanOf(QVMain* component, const ModMain& module, const std::u16string
   if (auto it = plans->find(entity); it != plans->end()) return it->second;
   EntityPlan plan;
   try {
-    component->getDataConnectionTAG(entity);
+    if (component->getDataConnectionTAG(entity) == u"ACCESS") {
+      // The run ends when it reaches the entity, before asking for more.
+      std::printf("%s: nota: entidad %s: la etiqueta ACCESS termina la ejecución al llegar a sus "
+                  "scripts\n",
+                  Shown(DisplayName(module.ConfigPath())).c_str(), Shown(entity).c_str());
+      return plans->emplace(entity, plan).first->second;
+    }
     const std::unique_ptr<DataConnection> data = component->getDataConnectionByEntity(entity);
     if (data) {
       plan.pieces_per_call = data->PiecesPerCall();

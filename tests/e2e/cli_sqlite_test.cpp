@@ -294,6 +294,13 @@ TEST_F(CliSqliteTest, CheckTakesPiecesPerCallFromTheConfigurationAndLooksAtTheFo
   EXPECT_EQ(refused.exit_code, 5) << refused.out;
   EXPECT_NE(refused.out.find("quorvexconfig.ini: error: entidad NCM: "), std::string::npos)
       << refused.out;
+  // An entity tagged ACCESS needs no connection: the run ends on reaching it.
+  folder_.Write("quorvexconfig.ini", "[NCM]\nTag=ACCESS\n");
+  CliResult access = RunCli({"--check", "--scripts", folder_.path().string(), "--config", config});
+  EXPECT_NE(access.out.find("quorvexconfig.ini: nota: entidad NCM: la etiqueta ACCESS"),
+            std::string::npos)
+      << access.out;
+  EXPECT_EQ(access.out.find(": error: entidad"), std::string::npos) << access.out;
   // Files the run will not take, or takes in an order their numbers hide.
   folder_.Write("CATALOGO_01.sql", "SELECT 1;\r\nGO\r\n");
   folder_.Write("CATALOGOS_10.sql", "SELECT 1;\r\nGO\r\n");
