@@ -53,7 +53,11 @@ struct TsqlToken {
   };
   Kind kind;
   TsqlWord word;    // for kWord
-  bool statement;   // a statement keyword where a statement starts
+  // The first token of a statement: a statement keyword (or a CTE's WITH)
+  // where a statement starts, and where one must start (after ';', BEGIN,
+  // ELSE, END, a label, at the batch's start) any word or quoted name (a
+  // procedure called without EXEC, a label).
+  bool statement;
   bool line_start;  // the first token on its line (blanks may stand before it)
   int32_t paren;    // open parentheses before it, in the batch
   int32_t depth;    // open BEGIN/TRY/CATCH/CASE blocks before it
