@@ -27,6 +27,7 @@ void Reachability::Reset() {
   catches_ = 0;
   condition_ = false;
   region_ = false;
+  labels_.Reset();
 }
 
 void Reachability::CloseAtom() {
@@ -37,6 +38,12 @@ void Reachability::CloseAtom() {
 
 void Reachability::Token(const TsqlToken& t) {
   catches_ = t.catches;
+  Branches(t);
+  labels_.Token(t, region_ || catches_ > 0 || labels_.error_only());
+}
+
+// The error-only branches of IF.
+void Reachability::Branches(const TsqlToken& t) {
   if (!region_ && !condition_ && !t.statement) return;
   if (region_) {
     if (t.depth > region_depth_) {

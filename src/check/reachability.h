@@ -3,13 +3,15 @@
 // that runs only after an error (a CATCH block; the body of an IF whose
 // condition holds only then: `@@ERROR <> 0`, `@@TRANCOUNT = 0`,
 // `XACT_STATE() <> 1`, `EXISTS (SELECT * FROM #tmpErrors)`, and AND with
-// any of them) runs only on the way to a failure that the run undoes.
+// any of them; the code after a label only such branches jump to) runs only
+// on the way to a failure that the run undoes.
 #ifndef CORVALEN_CHECK_REACHABILITY_H_
 #define CORVALEN_CHECK_REACHABILITY_H_
 
 #include <cstdint>
 #include <string>
 
+#include "check/error_labels.h"
 #include "tsql/tsql_reader.h"
 
 namespace corvalen {
@@ -25,9 +27,10 @@ class Reachability {
   // Every token of the call but ';', in order.
   void Token(const TsqlToken& t);
   // Whether the token last given runs only after an error.
-  bool error_only() const { return region_ || catches_ > 0; }
+  bool error_only() const { return region_ || catches_ > 0 || labels_.error_only(); }
 
  private:
+  void Branches(const TsqlToken& t);
   void CloseAtom();
 
   static constexpr size_t kLongestAtom = 64;
@@ -43,6 +46,7 @@ class Reachability {
   int32_t region_depth_ = 0;
   bool entered_block_ = false;
   TsqlWord last_start_ = TsqlWord::kOther;
+  ErrorLabels labels_;
 };
 
 }  // namespace corvalen

@@ -133,6 +133,8 @@ TEST(ScriptCheckTest, WhatTheRunCanReach) {
             (std::vector<std::string>{"8: SET XACT_ABORT (nota)"}));
   EXPECT_EQ(Lines(Check("catch.sql")), (std::vector<std::string>{"19: el bloque", "26: el bloque"}));
   EXPECT_EQ(Lines(Check("columna_ddl.sql")), (std::vector<std::string>{"7: la columna"}));
+  // A label that only error branches jump to, which nothing falls through to.
+  EXPECT_EQ(Lines(Check("goto_error.sql")), (std::vector<std::string>{"17: ROLLBACK deshace"}));
 }
 
 TEST(ScriptCheckTest, SavepointsRoutinesSettingsPlaceholdersAndCodePages) {
