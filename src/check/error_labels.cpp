@@ -28,6 +28,7 @@ void ErrorLabels::Reset() {
 }
 
 void ErrorLabels::Label() {
+  Upper(candidate_, &name_);
   region_ = !falls_through_ && Holds(error_targets_, name_) && !Holds(normal_targets_, name_);
   falls_through_ = true;
 }
@@ -53,15 +54,11 @@ void ErrorLabels::Token(const TsqlToken& t, bool error_only) {
     default:
       break;
   }
-  if (t.kind == TsqlToken::kWord && t.word == TsqlWord::kOther && !t.statement) {
-    Upper(t.text, &name_);
+  if (t.kind == TsqlToken::kWord && t.word == TsqlWord::kOther) {
+    candidate_ = t.text;  // after ';' or BEGIN the reader marks it a statement
     next_ = Next::kColon;
   }
   if (!t.statement) return;
-  if (t.kind == TsqlToken::kWord && t.word == TsqlWord::kOther) {
-    Upper(t.text, &name_);  // a label after ';' or BEGIN
-    next_ = Next::kColon;
-  }
   const bool body = body_next_;
   body_next_ = t.word == TsqlWord::kIf || t.word == TsqlWord::kWhile || t.word == TsqlWord::kElse;
   if (t.word == TsqlWord::kGoto) {

@@ -34,7 +34,8 @@ class ErrorLabels {
 
   Next next_ = Next::kNothing;
   bool goto_error_only_ = false;
-  std::u16string name_;  // upper case
+  std::u16string_view candidate_;  // a word that a ':' would make a label
+  std::u16string name_;             // upper case
   std::vector<std::u16string> error_targets_, normal_targets_;
   bool falls_through_ = true;  // the code before the next label may end by falling through
   bool body_next_ = false;     // the next statement is the body of IF, WHILE or ELSE
