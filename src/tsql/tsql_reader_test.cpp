@@ -37,7 +37,7 @@ std::vector<std::string> Read(std::u16string_view text) {
 TEST(TsqlReaderTest, CommentsStringsAndNamesHideWhatTheyHold) {
   EXPECT_EQ(Read(u"/* a /* COMMIT */ b */ x -- ROLLBACK\r\n'it''s COMMIT' N'ñ' [a]]COMMIT] \"q\"\"x\" "
                  u"@v @@ERROR $(Base) #t"),
-            (std::vector<std::string>{"x", "'it''s COMMIT'", "N'ñ'", "[a]]COMMIT]", "\"q\"\"x\"",
+            (std::vector<std::string>{"!x", "'it''s COMMIT'", "N'ñ'", "[a]]COMMIT]", "\"q\"\"x\"",
                                       "@v(var)", "@@ERROR", "$(Base)(sqlcmd)", "#t"}));
   EXPECT_EQ(KeywordOf(u"rollBack"), TsqlWord::kRollback);
   EXPECT_EQ(KeywordOf(u"ROLLBACKS"), TsqlWord::kOther);
@@ -46,7 +46,7 @@ TEST(TsqlReaderTest, CommentsStringsAndNamesHideWhatTheyHold) {
 
 TEST(TsqlReaderTest, KeywordsCountAsStatementsOnlyWhereAStatementStarts) {
   EXPECT_EQ(Read(u"ALTER DATABASE x SET SINGLE_USER WITH ROLLBACK IMMEDIATE;ROLLBACK"),
-            (std::vector<std::string>{"!ALTER", "DATABASE", "x", "!SET", "SINGLE_USER", "WITH",
+            (std::vector<std::string>{"!ALTER", "DATABASE", "x", "SET", "SINGLE_USER", "WITH",
                                       "ROLLBACK", "IMMEDIATE", ";", "!ROLLBACK"}));
   EXPECT_EQ(Read(u"GRANT CREATE TABLE TO u CREATE OR ALTER VIEW v AS SELECT a.update FROM t"),
             (std::vector<std::string>{"!GRANT", "CREATE", "TABLE", "TO", "u", "!CREATE", "OR",
