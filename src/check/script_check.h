@@ -9,14 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "check/findings.h"
+#include "tsql/call_refusal.h"
 #include "tsql/script_lines.h"
 #include "tsql/script_text.h"
 
 namespace corvalen {
-
-// An error: the run will fail, or apply something other than what the
-// script says. A note: worth knowing, harmless as the script stands.
-enum class FindingLevel { kError, kNote };
 
 struct Finding {
   int32_t line;  // from 1; 0 when it is about the whole file
@@ -33,36 +31,17 @@ struct ScriptCheck {
 
 // Reads and cuts the script at `path` with the run's own code, groups its
 // pieces `pieces_per_call` at most to a call (1 to kMaxPiecesPerCall), and
-// reports, each at its line:
-// errors
-// - a file that cannot be read, or that does not fit in memory;
-// - no separator at all (nothing runs); text after the last GO other than
-//   blanks, comments and ';' (never runs); a line starting with GO and more
-//   letters (separates all the same); GO after blanks or on the first line
-//   (does not separate); GO n (the count heads the next piece); a GO line
-//   inside a string or quoted name, or inside a block comment where a call
-//   ends (the run refuses a call that ends inside a comment);
-// - sqlcmd directives (:setvar, :r, :on error, !!, ...) and $(name) outside
-//   strings and comments;
-// - outside routine bodies: COMMIT that ends the script's transaction,
-//   ROLLBACK other than to a savepoint (a CATCH block's included); CREATE,
-//   ALTER, DROP DATABASE, BACKUP, RESTORE, RECONFIGURE, full-text catalog
-//   and index DDL and memory-optimized table DDL, also in EXEC('...'); SET
-//   IMPLICIT_TRANSACTIONS OFF; SET NOEXEC ON left on;
-// - within a call: a variable or cursor declared twice; a column added by
-//   ALTER TABLE ... ADD and used by a later piece naming the table; a RETURN
-//   with pieces after it; USE of a database created earlier; CREATE SCHEMA,
-//   RULE, DEFAULT, PROCEDURE, FUNCTION, TRIGGER or VIEW that is not the
-//   call's first statement; a variable declared only in an earlier call;
-// - UTF-8 without a byte-order mark where non-ASCII text stands outside
-//   comments (read as Windows-1252), also in a file partly in each;
-// notes
-// - GO; (the ';' heads the next piece); a GO line inside a block comment
-//   within one call; a variable declared in one piece and used in a later
-//   one of the same call; SET DATEFORMAT, LANGUAGE, DATEFIRST, XACT_ABORT ON
-//   and USE, which stay on the entity's connection for the scripts after.
+// reports, each at its line, what the rule families find (src/check/: the
+// GO lines, the encoding, sqlcmd, and for SQL Server the T-SQL families:
+// transactions, what a transaction refuses, declarations, what compiles
+// together in a call, session settings). For a PostgreSQL or SQLite entity
+// (`rules`) the T-SQL families do not apply; each call the run would refuse
+// (RefuseCall, by that database's rules) is an error at its line. A file
+// that cannot be read or does not fit in memory is one error; the first
+// FoundList::kMaxFindings findings are kept, the rest told as a count.
 // Never raises.
-ScriptCheck CheckScript(const std::u16string& path, int32_t pieces_per_call = kMaxPiecesPerCall);
+ScriptCheck CheckScript(const std::u16string& path, int32_t pieces_per_call = kMaxPiecesPerCall,
+                        const TextRules& rules = TextRules());
 
 }  // namespace corvalen
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -10,9 +12,10 @@
 namespace corvalen {
 namespace {
 
-ScriptCheck Check(const std::string& name, int32_t pieces_per_call = kMaxPiecesPerCall) {
+ScriptCheck Check(const std::string& name, int32_t pieces_per_call = kMaxPiecesPerCall,
+                  Dialect dialect = Dialect::kSqlServer) {
   return CheckScript(Utf8ToUtf16(std::string(CORVALEN_TEST_DATA) + "/check/" + name),
-                     pieces_per_call);
+                     pieces_per_call, TextRules{dialect, false});
 }
 
 // Findings as "line: first two words of the text", notes marked "(nota)".
@@ -52,9 +55,11 @@ TEST(ScriptCheckTest, EveryTrapIsFoundOnItsLineAndNothingInCommentsOrStrings) {
 TEST(ScriptCheckTest, TransactionsAsSqlServerTakesThem) {
   const ScriptCheck check = Check("transacciones.sql");
   // Nothing for the balanced pair, the routine's body, WITH ROLLBACK, the
-  // words in texts and comments, or the rollback to a savepoint.
+  // words in texts and comments, the rollback to a savepoint, or the
+  // ROLLBACK of a CATCH block (it runs only after an error); the CATCH
+  // block that swallows the error is one.
   EXPECT_EQ(Lines(check), (std::vector<std::string>{
-                              "6: ALTER DATABASE", "30: ROLLBACK deshace", "32: COMMIT confirma",
+                              "6: ALTER DATABASE", "29: el bloque", "32: COMMIT confirma",
                               "34: dentro de", "36: CREATE TABLE", "39: BACKUP no",
                               "41: dentro de"}));
   EXPECT_TRUE(Says(check, 34, "CREATE FULLTEXT CATALOG no se admite"));
@@ -88,7 +93,7 @@ TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
   // Where the comment ends a call, the run refuses it.
   EXPECT_TRUE(Says(Check("go_trampas.sql", 1), 3, "la ejecución la rechaza"));
   EXPECT_EQ(Lines(Check("sqlcmd.sql")),
-            (std::vector<std::string>{"1: directiva de", "2: variable de",
+            (std::vector<std::string>{"1: directiva de", "2: USE cambia (nota)", "2: variable de",
                                       "4: SET DATEFORMAT (nota)", "5: SET IMPLICIT_TRANSACTIONS",
                                       "6: SET NOEXEC", "9: directiva de", "11: variable de"}));
 }
@@ -111,6 +116,64 @@ TEST(ScriptCheckTest, GroupLinesAreTheFilesWhateverItsLineEnds) {
     EXPECT_EQ(Ranges(check), (std::vector<std::string>{"1-3", "6-6", "8-8"}));
     EXPECT_TRUE(check.findings.empty()) << Lines(check).front();
   }
+}
+
+TEST(ScriptCheckTest, AStatementStartsAfterACompleteOneWithOrWithoutSemicolon) {
+  EXPECT_EQ(Lines(Check("sin_punto_y_coma.sql")),
+            (std::vector<std::string>{"3: COMMIT confirma", "6: ROLLBACK deshace", "9: CREATE DATABASE",
+                                      "13: la variable", "16: RETURN termina", "19: SET NOEXEC"}));
+  EXPECT_EQ(Lines(Check("lista_opciones.sql")),
+            (std::vector<std::string>{"1: SET IMPLICIT_TRANSACTIONS", "3: SET XACT_ABORT (nota)"}));
+}
+
+// Code that runs only after an error is judged for what outlives the
+// failure; DDL naming a column added in the call is resolved when it runs.
+TEST(ScriptCheckTest, WhatTheRunCanReach) {
+  EXPECT_EQ(Lines(Check("despliegue_generado.sql")),
+            (std::vector<std::string>{"8: SET XACT_ABORT (nota)"}));
+  EXPECT_EQ(Lines(Check("catch.sql")), (std::vector<std::string>{"19: el bloque", "26: el bloque"}));
+  EXPECT_EQ(Lines(Check("columna_ddl.sql")), (std::vector<std::string>{"7: la columna"}));
+  // A label that only error branches jump to, which nothing falls through to.
+  EXPECT_EQ(Lines(Check("goto_error.sql")), (std::vector<std::string>{"17: ROLLBACK deshace"}));
+}
+
+TEST(ScriptCheckTest, SavepointsRoutinesSettingsPlaceholdersAndCodePages) {
+  EXPECT_EQ(Lines(Check("mas_clases.sql")),
+            (std::vector<std::string>{"1: BEGIN TRAN", "7: otra definición",
+                                      "9: SET TRANSACTION (nota)", "11: variable de (nota)"}));
+  EXPECT_TRUE(Says(Check("go_inicio.sql"), 1, "(Msg 2812). Quite esa línea"));
+  EXPECT_TRUE(Says(Check("cirilico.sql"), 2, "Windows-1251"));
+}
+
+TEST(ScriptCheckTest, TheExecTextWithoutDoubledQuotesAndAReturnBeforeTheLastPiece) {
+  EXPECT_EQ(Lines(Check("exec_comillas.sql")), (std::vector<std::string>{"3: dentro de"}));
+  EXPECT_EQ(Lines(Check("return_penultima.sql")), (std::vector<std::string>{"3: RETURN termina"}));
+}
+
+// For PostgreSQL and SQLite the T-SQL families give way to what the run
+// refuses of each call by that database's rules.
+TEST(ScriptCheckTest, OtherDatabasesAreJudgedByWhatTheRunRefuses) {
+  EXPECT_EQ(Lines(Check("postgres.sql", kMaxPiecesPerCall, Dialect::kPostgresql)),
+            (std::vector<std::string>{"1: BEGIN en", "5: El lote"}));
+  // SQLite's connection refuses them as they run; the check tells them first.
+  EXPECT_EQ(Lines(Check("postgres.sql", kMaxPiecesPerCall, Dialect::kSqlite)),
+            (std::vector<std::string>{"1: BEGIN en", "5: El lote"}));
+  EXPECT_EQ(Lines(Check("postgres.sql", kMaxPiecesPerCall, Dialect::kSqlServer)),
+            (std::vector<std::string>{"3: COMMIT confirma", "6: línea GO"}));
+}
+
+TEST(ScriptCheckTest, FindingsAreCappedPerFile) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "corvalen_muchos.sql";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (int k = 0; k < 1500; ++k) out << "COMMIT\r\n";
+    out << "GO\r\n";
+  }
+  const ScriptCheck check = CheckScript(Utf8ToUtf16(file.string()));
+  std::filesystem::remove(file);
+  ASSERT_EQ(check.findings.size(), FoundList::kMaxFindings + 1);
+  EXPECT_EQ(check.findings.back().text, u"y 500 hallazgos más que no se muestran");
+  EXPECT_EQ(check.findings.back().level, FindingLevel::kError);
 }
 
 TEST(ScriptCheckTest, AnUnreadableFileIsAFinding) {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <new>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -53,20 +55,59 @@ void PrintCatalogue(const ModMain& module) {
 
 const char* LevelWord(FindingLevel level) { return level == FindingLevel::kError ? "error" : "nota"; }
 
-// The configuration --check judges calls by: --config, or the default file
-// when it exists. A file that cannot be used is an error of its own, and the
-// check goes on with PiecesPerCall's default.
-std::optional<QuorvexConfig> CheckConfiguration(const ModMain& module, bool* errors) {
+// What the run would make of an entity: how it groups and reads its
+// scripts, or the error that stops them.
+struct EntityPlan {
+  int32_t pieces_per_call = kDefaultPiecesPerCall;
+  TextRules rules;
+};
+
+// The configuration --check judges entities by: --config, or the default
+// file when it exists (none: SQL Server's rules, PiecesPerCall's default).
+// A file that cannot be used is an error of its own, and the check goes on
+// with the defaults.
+std::unique_ptr<QVMain> CheckConfiguration(const ModMain& module, bool* errors) {
   const std::u16string path = module.ConfigPath();
-  if (!module.ConfigPathOverride && KindOfFile(path) == FileKind::kMissing) return std::nullopt;
+  if (!module.ConfigPathOverride && KindOfFile(path) == FileKind::kMissing) return nullptr;
+  auto component = std::make_unique<QVMain>();
   try {
-    return QuorvexConfig::Load(path);
+    component->setParametersPath(path);
+    component->LoadParameters();
+    return component;
   } catch (const NumberedError& e) {
     std::printf("%s: error: %s\n", Shown(DisplayName(path)).c_str(),
-                Utf16ToUtf8(e.description()).c_str());
+                Shown(e.description()).c_str());
     *errors = true;
-    return std::nullopt;
+    return nullptr;
   }
+}
+
+// The entity's plan, asked of the component as the run asks it (it checks
+// the section without connecting); what it refuses is an error, told once.
+EntityPlan PlanOf(QVMain* component, const ModMain& module, const std::u16string& entity,
+                  std::map<std::u16string, EntityPlan>* plans, bool* errors) {
+  if (component == nullptr) return EntityPlan();
+  if (auto it = plans->find(entity); it != plans->end()) return it->second;
+  EntityPlan plan;
+  try {
+    if (component->getDataConnectionTAG(entity) == u"ACCESS") {
+      // The run ends when it reaches the entity, before asking for more.
+      std::printf("%s: nota: entidad %s: la etiqueta ACCESS termina la ejecución al llegar a sus "
+                  "scripts\n",
+                  Shown(DisplayName(module.ConfigPath())).c_str(), Shown(entity).c_str());
+      return plans->emplace(entity, plan).first->second;
+    }
+    const std::unique_ptr<DataConnection> data = component->getDataConnectionByEntity(entity);
+    if (data) {
+      plan.pieces_per_call = data->PiecesPerCall();
+      plan.rules.dialect = data->Dialect();
+    }
+  } catch (const NumberedError& e) {
+    std::printf("%s: error: entidad %s: %s\n", Shown(DisplayName(module.ConfigPath())).c_str(),
+                Shown(entity).c_str(), Shown(e.description()).c_str());
+    *errors = true;
+  }
+  return plans->emplace(entity, plan).first->second;
 }
 
 // --check: every script of the catalogue read, cut and grouped as the run
@@ -74,25 +115,15 @@ std::optional<QuorvexConfig> CheckConfiguration(const ModMain& module, bool* err
 // the exit code: kExitFindings when an error was found.
 int CheckCatalogue(const ModMain& module) {
   bool errors = false;
-  const std::optional<QuorvexConfig> config = CheckConfiguration(module, &errors);
+  const std::unique_ptr<QVMain> component = CheckConfiguration(module, &errors);
+  std::map<std::u16string, EntityPlan> plans;
   for (int32_t i = 1; i <= module.UpperBound(); ++i) {
     const ScriptSql& entry = module.ListadoSql[static_cast<size_t>(i)];
     const std::u16string path = ScriptPath(module, i);
-    int32_t pieces_per_call = kDefaultPiecesPerCall;
-    if (config) {
-      if (const EntitySection* section = config->Find(entry.Categoria)) {
-        try {
-          pieces_per_call = PiecesPerCallOf(*section);
-        } catch (const NumberedError& e) {
-          std::printf("%s: error: %s\n", Shown(DisplayName(config->path())).c_str(),
-                      Utf16ToUtf8(e.description()).c_str());
-          errors = true;
-        }
-      }
-    }
+    const EntityPlan plan = PlanOf(component.get(), module, entry.Categoria, &plans, &errors);
     ScriptCheck check;
     try {
-      check = CheckScript(path, pieces_per_call);
+      check = CheckScript(path, plan.pieces_per_call, plan.rules);
     } catch (const std::bad_alloc&) {
       check.findings.push_back({0, FindingLevel::kError, u"no cabe en la memoria disponible"});
     }

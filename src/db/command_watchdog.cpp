@@ -178,6 +178,7 @@ class TimeBoundConnection : public Connection {
   int32_t BeginTrans() override { return inner_->BeginTrans(); }
   void Cancel() override { inner_->Cancel(); }
   int64_t DeferredViolations() override { return inner_->DeferredViolations(); }
+  bool BackslashStrings() override { return inner_->BackslashStrings(); }
 
   void Execute(const std::u16string& text) override {
     Bounded(bounds_.seconds, batch_stuck_, CommandTimeoutText(bounds_.seconds),

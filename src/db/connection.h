@@ -52,6 +52,10 @@ class Connection {
   // question itself fails (the connection was lost, it timed out): the state
   // is then unknown. kIntact where the provider cannot tell.
   virtual TransactionState CheckTransaction() { return TransactionState::kIntact; }
+  // Whether the server now reads backslash escapes in plain '...' strings
+  // (PostgreSQL with standard_conforming_strings off), asked of the server
+  // at each call; false for every other database. Raises NumberedError.
+  virtual bool BackslashStrings() { return false; }
   // How many deferred foreign-key violations the open transaction holds,
   // which its commit would refuse (SQLite); 0 when the provider cannot tell.
   virtual int64_t DeferredViolations() { return 0; }

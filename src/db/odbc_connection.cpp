@@ -164,11 +164,11 @@ class OdbcConnection : public Connection {
     }
     sql_server_ = dialect_ == Dialect::kSqlServer;
     // SQL Server 2016 and later name each transaction; older ones only
-    // count them.
+    // count them. Asked as the check asks, bounded alike.
     if (sql_server_) {
       try {
-        Execute(u"SELECT CURRENT_TRANSACTION_ID()");
         has_transaction_id_ = true;
+        AskTransaction(TransactionQuery());
       } catch (const NumberedError&) {
         has_transaction_id_ = false;
       }
@@ -271,6 +271,19 @@ class OdbcConnection : public Connection {
     // next group on.
     if (!now.implicit) Execute(u"SET IMPLICIT_TRANSACTIONS ON");
     return now.count > baseline_.count ? TransactionState::kNested : TransactionState::kIntact;
+  }
+
+  bool BackslashStrings() override {
+    if (dialect_ != Dialect::kPostgresql) return false;
+    Handle stmt(SQL_HANDLE_STMT);
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), stmt.out()), dbc_);
+    std::basic_string<SQLWCHAR> query = ToSqlWide(u"SHOW standard_conforming_strings");
+    Check(SQLExecDirectW(stmt.get(), query.data(), static_cast<SQLINTEGER>(query.size())), stmt);
+    Check(SQLFetch(stmt.get()), stmt);
+    SQLWCHAR value[8] = {};
+    SQLLEN bytes = 0;
+    Check(SQLGetData(stmt.get(), 1, SQL_C_WCHAR, value, sizeof value, &bytes), stmt);
+    return std::u16string_view(reinterpret_cast<const char16_t*>(value)) == u"off";
   }
 
  private:

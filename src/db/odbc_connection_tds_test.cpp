@@ -101,7 +101,7 @@ TEST_P(OdbcTdsTest, TransactionsAsTheDriverSendsThem) {
       "SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2";
   const std::string check = "SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2";
   const Journal tds72 = {"login CATALOGOS",
-                         "batch: SELECT CURRENT_TRANSACTION_ID()",
+                         "batch: SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2",
                          "tm begin",
                          "tx batch: " + baseline,
                          "tx batch: " + check,
@@ -110,7 +110,7 @@ TEST_P(OdbcTdsTest, TransactionsAsTheDriverSendsThem) {
                          "tm commit+begin",
                          "tm rollback"};
   const Journal tds71 = {"login CATALOGOS",
-                         "batch: SELECT CURRENT_TRANSACTION_ID()",
+                         "batch: SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2",
                          "batch: BEGIN TRANSACTION",
                          "batch: " + baseline,
                          "batch: " + check,

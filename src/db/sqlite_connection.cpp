@@ -135,8 +135,10 @@ class SqliteConnection : public Connection {
   }
 
   void Execute(const std::u16string& text) override {
-    RefuseNulCharacter(text);
+    // A cancel from here on stops the batch, also one that lands while the
+    // text is still being checked and converted.
     cancelled_ = false;
+    RefuseNulCharacter(text);
     // A batch run inside the run's transaction may not end it or open
     // another: the authorizer refuses BEGIN, COMMIT/END and ROLLBACK (not
     // savepoints, a separate action) while the batch is prepared, and only

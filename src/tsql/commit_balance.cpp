@@ -34,10 +34,11 @@ class BalanceReader {
 
   void Token(const TsqlToken& t) {
     if (routine_) return;
-    // A name heading the call runs the procedure it names.
-    if (first_token_ && !outer_loop_ && t.kind == TsqlToken::kWord && t.word == TsqlWord::kOther) {
-      hidden_ = true;
-    }
+    // A name heading the call, or where a statement must start, runs the
+    // procedure it names (or is a label: told all the same).
+    const bool name = t.kind == TsqlToken::kName ||
+                      (t.kind == TsqlToken::kWord && t.word == TsqlWord::kOther);
+    if (name && (t.statement || (first_token_ && !outer_loop_))) hidden_ = true;
     first_token_ = false;
     if (t.statement) {
       Finish();

@@ -177,12 +177,11 @@ bool ContainsEither(std::u16string_view text, std::string_view v, std::string_vi
 // are the stretches of the original text between replacements and original
 // separators. Each of them has a CR or LF followed by 'g' or 'G' (a separator
 // at its LF), so one scan for that pair finds them all.
-std::vector<std::u16string_view> CutIntoPieces(std::u16string_view text) {
-  std::vector<std::u16string_view> pieces;
-  if (text.empty()) return pieces;
-  const char16_t* t = text.data();
-  const size_t n = text.size();
-  size_t start = 0;
+namespace {
+
+// Calls `cut(at, length)` for each separator of the normalised text, in order.
+template <class Cut>
+void ForEachSeparator(const char16_t* t, size_t n, Cut cut) {
   for (size_t i = NextGoCandidate(t, 0, n); i < n; i = NextGoCandidate(t, i + 1, n)) {
     size_t at, length;
     if (ReplacementAt(t, i, n)) {
@@ -194,10 +193,27 @@ std::vector<std::u16string_view> CutIntoPieces(std::u16string_view text) {
     } else {
       continue;
     }
+    cut(at, length);
+    i = at + length - 1;
+  }
+}
+
+}  // namespace
+
+std::vector<std::u16string_view> CutIntoPieces(std::u16string_view text) {
+  std::vector<std::u16string_view> pieces;
+  if (text.empty()) return pieces;
+  const char16_t* t = text.data();
+  const size_t n = text.size();
+  // Counted first, so that the index holds 16 bytes a piece and no more.
+  size_t count = 1;
+  ForEachSeparator(t, n, [&](size_t, size_t) { ++count; });
+  pieces.reserve(count);
+  size_t start = 0;
+  ForEachSeparator(t, n, [&](size_t at, size_t length) {
     pieces.emplace_back(t + start, at - start);
     start = at + length;
-    i = start - 1;
-  }
+  });
   pieces.emplace_back(t + start, n - start);
   return pieces;
 }

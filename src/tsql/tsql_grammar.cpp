@@ -1,134 +1,170 @@
-// The statement grammar of TsqlReader, as far as the checks need it: which
-// keywords a word is, where a statement starts, and the nesting of BEGIN ...
-// END, TRY / CATCH and CASE.
-#include <array>
-#include <cstring>
-
+// The statement grammar of TsqlReader, as far as the checks need it: where a
+// statement starts (after a complete one, with or without ';', by the form
+// of the statement in progress), and the nesting of BEGIN ... END, TRY /
+// CATCH and CASE.
 #include "tsql/tsql_reader.h"
 
 namespace corvalen {
 namespace {
 
-struct Keyword {
-  const char* name;
-  TsqlWord word;
+// The statement forms whose own statement keywords may follow a point where
+// the statement could already be complete. Every other form is complete
+// wherever the token before does not tie the next one to it (Binds), so that
+// a statement keyword there starts the next statement, with or without ';'.
+enum Form : uint8_t {
+  kPlain,
+  kUpdateForm,  // UPDATE [TOP (n)] target [WITH (...)] SET ...: the SET
+  kInsertForm,  // INSERT [INTO] target [(columns)] SELECT | EXEC | VALUES | DEFAULT VALUES
+  kCteForm,     // WITH name AS (...), ... SELECT | INSERT | UPDATE | DELETE | MERGE
+  kAlterForm,   // ALTER kind name[.name] [ON name] ALTER | DROP | SET ...
+  kDropForm,    // DROP kind IF EXISTS ...
 };
 
-constexpr Keyword kKeywords[] = {
-    {"ALTER", TsqlWord::kAlter}, {"BACKUP", TsqlWord::kBackup}, {"BEGIN", TsqlWord::kBegin},
-    {"BREAK", TsqlWord::kBreak}, {"CLOSE", TsqlWord::kClose}, {"COMMIT", TsqlWord::kCommit},
-    {"CONTINUE", TsqlWord::kContinue}, {"CREATE", TsqlWord::kCreate}, {"DBCC", TsqlWord::kDbcc},
-    {"DEALLOCATE", TsqlWord::kDeallocate}, {"DECLARE", TsqlWord::kDeclare},
-    {"DELETE", TsqlWord::kDelete}, {"DENY", TsqlWord::kDeny}, {"DROP", TsqlWord::kDrop},
-    {"ELSE", TsqlWord::kElse}, {"END", TsqlWord::kEnd}, {"EXEC", TsqlWord::kExec},
-    {"EXECUTE", TsqlWord::kExecute}, {"FETCH", TsqlWord::kFetch}, {"GOTO", TsqlWord::kGoto},
-    {"GRANT", TsqlWord::kGrant}, {"IF", TsqlWord::kIf}, {"INSERT", TsqlWord::kInsert},
-    {"MERGE", TsqlWord::kMerge}, {"OPEN", TsqlWord::kOpen}, {"PRINT", TsqlWord::kPrint},
-    {"RAISERROR", TsqlWord::kRaiserror}, {"RECONFIGURE", TsqlWord::kReconfigure},
-    {"RESTORE", TsqlWord::kRestore}, {"RETURN", TsqlWord::kReturn},
-    {"REVOKE", TsqlWord::kRevoke}, {"ROLLBACK", TsqlWord::kRollback},
-    {"SAVE", TsqlWord::kSave}, {"SELECT", TsqlWord::kSelect}, {"SET", TsqlWord::kSet},
-    {"THROW", TsqlWord::kThrow}, {"TRUNCATE", TsqlWord::kTruncate},
-    {"UPDATE", TsqlWord::kUpdate}, {"USE", TsqlWord::kUse}, {"WAITFOR", TsqlWord::kWaitfor},
-    {"WHILE", TsqlWord::kWhile},
-    {"ADD", TsqlWord::kAdd}, {"AFTER", TsqlWord::kAfter}, {"AUDIT", TsqlWord::kAudit},
-    {"CASE", TsqlWord::kCase}, {"CATALOG", TsqlWord::kCatalog}, {"CATCH", TsqlWord::kCatch},
-    {"CHECK", TsqlWord::kCheck}, {"CONSTRAINT", TsqlWord::kConstraint},
-    {"CONVERSATION", TsqlWord::kConversation}, {"CURSOR", TsqlWord::kCursor},
-    {"DATABASE", TsqlWord::kDatabase}, {"DATEFIRST", TsqlWord::kDateFirst},
-    {"DATEFORMAT", TsqlWord::kDateFormat}, {"DEFAULT", TsqlWord::kDefault},
-    {"DIALOG", TsqlWord::kDialog}, {"DISTRIBUTED", TsqlWord::kDistributed},
-    {"ENCRYPTION", TsqlWord::kEncryption}, {"FOR", TsqlWord::kFor},
-    {"FOREIGN", TsqlWord::kForeign}, {"FROM", TsqlWord::kFrom},
-    {"FULLTEXT", TsqlWord::kFulltext}, {"FUNCTION", TsqlWord::kFunction}, {"GO", TsqlWord::kGo},
-    {"IMPLICIT_TRANSACTIONS", TsqlWord::kImplicitTransactions}, {"INDEX", TsqlWord::kIndex},
-    {"INSENSITIVE", TsqlWord::kInsensitive}, {"INTO", TsqlWord::kInto},
-    {"JOIN", TsqlWord::kJoin}, {"LANGUAGE", TsqlWord::kLanguage}, {"LOG", TsqlWord::kLog},
-    {"MEMORY_OPTIMIZED", TsqlWord::kMemoryOptimized}, {"NOEXEC", TsqlWord::kNoExec},
-    {"OF", TsqlWord::kOf}, {"OFF", TsqlWord::kOff}, {"ON", TsqlWord::kOn}, {"OR", TsqlWord::kOr},
-    {"PERIOD", TsqlWord::kPeriod}, {"PRIMARY", TsqlWord::kPrimary}, {"PROC", TsqlWord::kProc},
-    {"PROCEDURE", TsqlWord::kProcedure}, {"RULE", TsqlWord::kRule},
-    {"SCHEMA", TsqlWord::kSchema}, {"SCOPED", TsqlWord::kScoped},
-    {"SCROLL", TsqlWord::kScroll}, {"TABLE", TsqlWord::kTable}, {"TO", TsqlWord::kTo},
-    {"TRAN", TsqlWord::kTran}, {"TRANSACTION", TsqlWord::kTransaction},
-    {"TRIGGER", TsqlWord::kTrigger}, {"TRY", TsqlWord::kTry}, {"UNIQUE", TsqlWord::kUnique},
-    {"VIEW", TsqlWord::kView}, {"WITH", TsqlWord::kWith}, {"WORK", TsqlWord::kWork},
-    {"XACT_ABORT", TsqlWord::kXactAbort},
-};
+// Steps of kAlterForm and kDropForm.
+constexpr uint8_t kKindStep = 0, kNameStep = 1, kAfterNameStep = 2;
 
-constexpr size_t kLongestKeyword = 21;
-constexpr size_t kSlots = 512;
-
-size_t Hash(const char* up, size_t n) {
-  return (n * 131 + static_cast<size_t>(up[0]) * 31 + static_cast<size_t>(up[n - 1]) * 7 +
-          static_cast<size_t>(up[1])) %
-         kSlots;
-}
-
-// Open addressing over kSlots; a slot holds an index into kKeywords plus one.
-struct KeywordTable {
-  std::array<uint8_t, kSlots> slot{};
-  std::array<uint8_t, kSlots> length{};  // of the slot's keyword
-  KeywordTable() {
-    for (size_t k = 0; k < std::size(kKeywords); ++k) {
-      const char* name = kKeywords[k].name;
-      size_t h = Hash(name, std::strlen(name));
-      while (slot[h] != 0) h = (h + 1) % kSlots;
-      slot[h] = static_cast<uint8_t>(k + 1);
-      length[h] = static_cast<uint8_t>(std::strlen(name));
-    }
+Form FormOf(TsqlWord w) {
+  switch (w) {
+    case TsqlWord::kUpdate: return kUpdateForm;
+    case TsqlWord::kInsert: return kInsertForm;
+    case TsqlWord::kWith: return kCteForm;
+    case TsqlWord::kAlter: return kAlterForm;
+    case TsqlWord::kDrop: return kDropForm;
+    default: return kPlain;
   }
-};
-
-const KeywordTable& Table() {
-  static const KeywordTable table;
-  return table;
 }
 
-// Tokens after which a statement keyword is part of what came before:
-// `WITH ROLLBACK IMMEDIATE`, `GRANT CREATE TABLE`, `CREATE OR ALTER`,
-// `ON DELETE`, `INSERT INTO`, `x.UPDATE`, `(SELECT ...`.
-bool Binds(const TsqlToken& t) {
+bool IsSymbol(TsqlToken::Kind kind, const char16_t* text, char16_t c) {
+  return kind == TsqlToken::kSymbol && text[0] == c;
+}
+
+}  // namespace
+
+// Whether the token ties the keyword after it to what came before:
+// operators and '(' , ',' '.' (`x.UPDATE`, `(SELECT`), `WITH ROLLBACK`,
+// `GRANT CREATE`, `CREATE OR ALTER`, `INSERT INTO`, `UNION [ALL] SELECT`,
+// `THEN UPDATE` (MERGE), `ON DELETE SET NULL` (a foreign key's action),
+// `IF UPDATE(c)`; ON ends the option of a SET clause (`SET NOCOUNT ON`).
+bool TsqlReader::Binds(const TsqlToken& t) const {
   if (t.kind == TsqlToken::kSymbol) {
     switch (t.text[0]) {
       case u'.': case u'(': case u',': case u'=': case u'<': case u'>': case u'!': case u'+':
       case u'-': case u'*': case u'/': case u'%': case u'&': case u'|': case u'^': case u'~':
-      case u':':
         return true;
+      case u':':
+        return previous_colon_;  // `SCHEMA::name`; a single ':' ends a label
       default:
         return false;
     }
   }
   if (t.kind != TsqlToken::kWord) return false;
   switch (t.word) {
-    case TsqlWord::kWith: case TsqlWord::kGrant: case TsqlWord::kDeny: case TsqlWord::kRevoke:
-    case TsqlWord::kOn: case TsqlWord::kFor: case TsqlWord::kAfter: case TsqlWord::kOf:
-    case TsqlWord::kInto: case TsqlWord::kFrom: case TsqlWord::kJoin: case TsqlWord::kTo:
-    case TsqlWord::kOr:
+    case TsqlWord::kOn:
+      return !set_clause_;
+    case TsqlWord::kAll:
+      return previous_word_ == TsqlWord::kUnion;
+    case TsqlWord::kDelete: case TsqlWord::kUpdate:
+      return !t.statement && previous_word_ == TsqlWord::kOn;
+    case TsqlWord::kWith:
+      return !t.statement;
+    case TsqlWord::kGrant: case TsqlWord::kDeny: case TsqlWord::kRevoke: case TsqlWord::kFor:
+    case TsqlWord::kAfter: case TsqlWord::kOf: case TsqlWord::kInto: case TsqlWord::kFrom:
+    case TsqlWord::kJoin: case TsqlWord::kTo: case TsqlWord::kOr: case TsqlWord::kAnd:
+    case TsqlWord::kNot: case TsqlWord::kUnion: case TsqlWord::kExcept:
+    case TsqlWord::kIntersect: case TsqlWord::kThen: case TsqlWord::kIf: case TsqlWord::kWhile:
+    case TsqlWord::kBulk:
       return true;
     default:
       return false;
   }
 }
 
-}  // namespace
+void TsqlReader::StartForm(TsqlWord w) {
+  form_ = FormOf(w);
+  form_step_ = kKindStep;
+  set_clause_ = w == TsqlWord::kSet;
+}
 
-TsqlWord KeywordOf(std::u16string_view word) {
-  const size_t n = word.size();
-  if (n < 2 || n > kLongestKeyword) return TsqlWord::kOther;
-  char up[kLongestKeyword];
-  for (size_t k = 0; k < n; ++k) {
-    char16_t c = word[k];
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    if (!((c >= u'A' && c <= u'Z') || c == u'_')) return TsqlWord::kOther;
-    up[k] = static_cast<char>(c);
+// Whether the statement keyword `w`, standing where the statement in
+// progress could be complete, continues it instead.
+bool TsqlReader::Continues(TsqlWord w) {
+  if (w == TsqlWord::kFetch &&
+      (previous_word_ == TsqlWord::kRows || previous_word_ == TsqlWord::kRow)) {
+    return true;  // OFFSET n ROWS FETCH NEXT n ROWS ONLY
   }
-  const KeywordTable& table = Table();
-  for (size_t h = Hash(up, n); table.slot[h] != 0; h = (h + 1) % kSlots) {
-    const Keyword& k = kKeywords[table.slot[h] - 1];
-    if (table.length[h] == n && std::memcmp(k.name, up, n) == 0) return k.word;
+  switch (form_) {
+    case kUpdateForm:
+      if (w != TsqlWord::kSet) return false;
+      form_ = kPlain;
+      return true;
+    case kInsertForm:
+      if (w != TsqlWord::kSelect && w != TsqlWord::kExec && w != TsqlWord::kExecute) return false;
+      form_ = kPlain;
+      return true;
+    case kCteForm:
+      if (w != TsqlWord::kSelect && w != TsqlWord::kInsert && w != TsqlWord::kUpdate &&
+          w != TsqlWord::kDelete && w != TsqlWord::kMerge) {
+        return false;
+      }
+      StartForm(w);
+      return true;
+    case kAlterForm:
+      if (form_step_ != kAfterNameStep ||
+          (w != TsqlWord::kAlter && w != TsqlWord::kDrop && w != TsqlWord::kSet)) {
+        return false;
+      }
+      form_ = kPlain;
+      set_clause_ = w == TsqlWord::kSet;
+      return true;
+    case kDropForm:
+      if (form_step_ != kNameStep || w != TsqlWord::kIf) return false;
+      form_ = kPlain;
+      return true;
+    default:
+      return false;
   }
-  return TsqlWord::kOther;
+}
+
+// Moves the form's steps on over a token that neither starts nor continues
+// the statement, at the statement's own parenthesis level.
+void TsqlReader::Advance(TsqlToken::Kind kind, TsqlWord w, const char16_t* text) {
+  if (w == TsqlWord::kUpdate && previous_word_ == TsqlWord::kThen) {
+    StartForm(w);  // MERGE ... THEN UPDATE SET
+    return;
+  }
+  if (w == TsqlWord::kInsert && previous_word_ == TsqlWord::kThen) {
+    StartForm(w);
+    return;
+  }
+  switch (form_) {
+    case kUpdateForm:
+      if (form_step_ == kKindStep && w == TsqlWord::kStatistics) form_ = kPlain;
+      form_step_ = kNameStep;
+      break;
+    case kInsertForm:
+      if (w == TsqlWord::kValues || w == TsqlWord::kDefault) form_ = kPlain;
+      break;
+    case kAlterForm:
+      if (form_step_ == kKindStep) {
+        form_step_ = kNameStep;
+      } else if (form_step_ == kNameStep) {
+        form_step_ = kAfterNameStep;
+      } else if (IsSymbol(kind, text, u'.') || w == TsqlWord::kOn) {
+        form_step_ = kNameStep;  // a schema's name, or ALTER INDEX i ON table
+      } else {
+        form_ = kPlain;
+      }
+      break;
+    case kDropForm:
+      if (form_step_ == kKindStep) {
+        form_step_ = kNameStep;
+      } else {
+        form_ = kPlain;
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 void TsqlReader::Classify(TsqlToken::Kind kind, const char16_t* text, size_t size,
@@ -175,37 +211,56 @@ void TsqlReader::Classify(TsqlToken::Kind kind, const char16_t* text, size_t siz
   t->paren = paren_;
   t->depth = depth_;
   t->catches = catches_;
+  const bool in_case = depth_ > 0 && depth_ <= kMaxFrames && frames_[depth_ - 1] == kCaseFrame;
+  const bool keyword = w != TsqlWord::kOther && w <= TsqlWord::kStatementLast;
   if (consumed) {
     expect_statement_ = true;
-  } else if (kind == TsqlToken::kWord) {
-    if (w != TsqlWord::kOther && w <= TsqlWord::kStatementLast) {
-      t->statement = starts || !binding_previous_;
+    form_ = kPlain;
+  } else {
+    if (starts) {
+      // Where a statement must start, any word or name starts one: a
+      // keyword, a CTE's WITH, a label, or a procedure called without EXEC.
+      t->statement = kind == TsqlToken::kName ||
+                     (kind == TsqlToken::kWord && (keyword || w == TsqlWord::kWith ||
+                                                   w == TsqlWord::kOther));
+    } else if (keyword && !binding_previous_ && paren_ == 0 && !in_case) {
+      t->statement = !Continues(w);
+    } else if (paren_ == 0) {
+      Advance(kind, w, text);
     }
-    if (w == TsqlWord::kCase) {
-      push(kCaseFrame);
-    } else if (w == TsqlWord::kEnd) {
-      if (depth_ > 0 && depth_ <= kMaxFrames && frames_[depth_ - 1] == kCaseFrame) {
-        --depth_;  // the END of a CASE expression
-        t->statement = false;
-      } else {
-        pending_end_ = true;
+    if (t->statement) StartForm(w);
+    if (kind == TsqlToken::kWord) {
+      if (w == TsqlWord::kCase) {
+        push(kCaseFrame);
+      } else if (w == TsqlWord::kEnd) {
+        if (in_case) {
+          --depth_;  // the END of a CASE expression
+          t->statement = false;
+        } else {
+          pending_end_ = true;
+        }
+      } else if (w == TsqlWord::kBegin && t->statement) {
+        pending_begin_ = true;
+      } else if (w == TsqlWord::kElse && !in_case) {
+        expect_statement_ = true;
       }
-    } else if (w == TsqlWord::kBegin && t->statement) {
-      pending_begin_ = true;
-    } else if (w == TsqlWord::kElse) {
-      expect_statement_ = true;
-    }
-  } else if (kind == TsqlToken::kSymbol) {
-    const char16_t c = text[0];
-    if (c == u';') {
-      expect_statement_ = true;
-    } else if (c == u'(') {
-      ++paren_;
-    } else if (c == u')' && paren_ > 0) {
-      --paren_;
+    } else if (kind == TsqlToken::kSymbol) {
+      const char16_t c = text[0];
+      if (c == u';') {
+        expect_statement_ = true;
+        form_ = kPlain;
+      } else if (c == u'(') {
+        ++paren_;
+      } else if (c == u')' && paren_ > 0) {
+        --paren_;
+      } else if (c == u':' && !previous_colon_ && paren_ == 0) {
+        expect_statement_ = true;  // the end of a label
+      }
     }
   }
   binding_previous_ = Binds(*t);
+  previous_word_ = kind == TsqlToken::kWord ? w : TsqlWord::kOther;
+  previous_colon_ = IsSymbol(kind, text, u':');
 }
 
 }  // namespace corvalen

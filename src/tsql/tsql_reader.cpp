@@ -1,7 +1,5 @@
 #include "tsql/tsql_reader.h"
 
-#include <array>
-
 namespace corvalen {
 namespace tsql_detail {
 
@@ -22,7 +20,7 @@ const uint8_t kClassOf[128] = {
     W, W, W, W, W, W, W, W, W, W, W, W, W, W, kLetterNChar, W, W, W, W, W, W, W, W, W, W, W, W,
     kBracketChar, O, O, O, W,
     // ` a-z { | } ~ DEL
-    O, W, W, W, W, W, W, W, W, W, W, W, W, W, kLetterNChar, W, W, W, W, W, W, W, W, W, W, W, W,
+    kBackquoteChar, W, W, W, W, W, W, W, W, W, W, W, W, W, kLetterNChar, W, W, W, W, W, W, W, W, W, W, W, W,
     O, O, O, O, O,
 #undef B
 #undef R
@@ -48,77 +46,5 @@ const bool kWordCharOf[128] = {
 };
 
 }  // namespace tsql_detail
-
-void TsqlReader::Follow(std::u16string_view part) {
-  using namespace tsql_detail;
-  const char16_t* p = part.data();
-  const char16_t* const end = p + part.size();
-  // What the previous part left open.
-  if (in_line_comment_) {
-    p = FindEither(p, end, u'\r', u'\n');
-    in_line_comment_ = p == end;
-  } else if (open_ == TsqlOpen::kBlockComment) {
-    p = BlockCommentEnd(p, end, &comment_depth_);
-    if (comment_depth_ == 0) open_ = TsqlOpen::kNothing;
-  } else if (open_ != TsqlOpen::kNothing) {
-    const char16_t* close = QuotedEnd(p, end, CloserOf(open_));
-    if (close == nullptr) return;
-    open_ = TsqlOpen::kNothing;
-    p = close;
-  }
-  // The characters that may open a comment, a string or a name.
-  static constexpr auto kOpens = [] {
-    std::array<bool, 128> opens{};
-    for (char16_t c : u"-/'\"[") opens[c] = true;
-    opens[0] = false;
-    return opens;
-  }();
-  while (p < end) {
-    while (p < end && (*p >= 128 || !kOpens[*p])) ++p;
-    if (p == end) break;
-    const char16_t c = *p;
-    switch (ClassOf(c)) {
-      case kDashChar:
-        if (p + 1 < end && p[1] == u'-') {
-          p = FindEither(p + 2, end, u'\r', u'\n');
-          in_line_comment_ = p == end;
-          continue;
-        }
-        break;
-      case kSlashChar:
-        if (p + 1 < end && p[1] == u'*') {
-          const char16_t* start = p;
-          comment_depth_ = 1;
-          p = BlockCommentEnd(p + 2, end, &comment_depth_);
-          if (comment_depth_ > 0) {
-            open_ = TsqlOpen::kBlockComment;
-            opened_at_ = start;
-          }
-          continue;
-        }
-        break;
-      case kQuoteChar:
-      case kDoubleQuoteChar:
-      case kBracketChar: {
-        const TsqlOpen what = OpenedBy(c);
-        const char16_t* close = QuotedEnd(p + 1, end, CloserOf(what));
-        if (close == nullptr) {
-          open_ = what;
-          // N'…' opens at its N, as Read has it.
-          const bool national = what == TsqlOpen::kString && p > part.data() &&
-                                (p[-1] == u'N' || p[-1] == u'n') &&
-                                (p - 1 == part.data() || !IsWordChar(p[-2]));
-          opened_at_ = national ? p - 1 : p;
-          return;
-        }
-        p = close;
-        continue;
-      }
-      default:
-        break;
-    }
-    ++p;
-  }
-}
 
 }  // namespace corvalen

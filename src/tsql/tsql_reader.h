@@ -15,16 +15,19 @@
 #include <cstdint>
 #include <string_view>
 
+#include "tsql/sql_scanner.h"
+
 namespace corvalen {
 
 // The keywords the checks look for; every other word is kOther.
 enum class TsqlWord : uint8_t {
   kOther,
   // Statement keywords: a statement may start with them.
-  kAlter, kBackup, kBegin, kBreak, kClose, kCommit, kContinue, kCreate, kDbcc, kDeallocate,
-  kDeclare, kDelete, kDeny, kDrop, kElse, kEnd, kExec, kExecute, kFetch, kGoto, kGrant, kIf,
-  kInsert, kMerge, kOpen, kPrint, kRaiserror, kReconfigure, kRestore, kReturn, kRevoke,
-  kRollback, kSave, kSelect, kSet, kThrow, kTruncate, kUpdate, kUse, kWaitfor, kWhile,
+  kAlter, kBackup, kBegin, kBreak, kBulk, kCheckpoint, kClose, kCommit, kContinue, kCreate,
+  kDbcc, kDeallocate, kDeclare, kDelete, kDeny, kDrop, kElse, kEnd, kExec, kExecute, kFetch,
+  kGoto, kGrant, kIf, kInsert, kKill, kMerge, kOpen, kPrint, kRaiserror, kReconfigure,
+  kRestore, kReturn, kRevert, kRevoke, kRollback, kSave, kSelect, kSet, kThrow, kTruncate,
+  kUpdate, kUse, kWaitfor, kWhile,
   kStatementLast = kWhile,
   // Other keywords.
   kAdd, kAfter, kAudit, kCase, kCatalog, kCatch, kCheck, kConstraint, kConversation, kCursor,
@@ -33,6 +36,9 @@ enum class TsqlWord : uint8_t {
   kInto, kJoin, kLanguage, kLog, kMemoryOptimized, kNoExec, kOf, kOff, kOn, kOr, kPeriod,
   kPrimary, kProc, kProcedure, kRule, kSchema, kScoped, kScroll, kTable, kTo, kTran,
   kTransaction, kTrigger, kTry, kUnique, kView, kWith, kWork, kXactAbort,
+  // Words of the statement grammar (what ties a keyword to what came before).
+  kAll, kAnd, kExcept, kIntersect, kIsolation, kNot, kRow, kRows, kStatistics, kThen, kUnion,
+  kValues,
 };
 
 // The keyword `word` spells (any letter case), or kOther.
@@ -49,7 +55,11 @@ struct TsqlToken {
   };
   Kind kind;
   TsqlWord word;    // for kWord
-  bool statement;   // a statement keyword where a statement starts
+  // The first token of a statement: a statement keyword (or a CTE's WITH)
+  // where a statement starts, and where one must start (after ';', BEGIN,
+  // ELSE, END, a label, at the batch's start) any word or quoted name (a
+  // procedure called without EXEC, a label).
+  bool statement;
   bool line_start;  // the first token on its line (blanks may stand before it)
   int32_t paren;    // open parentheses before it, in the batch
   int32_t depth;    // open BEGIN/TRY/CATCH/CASE blocks before it
@@ -58,12 +68,15 @@ struct TsqlToken {
   std::u16string_view text;
 };
 
-// What a batch is inside of at the end of what was read so far.
-enum class TsqlOpen : uint8_t { kNothing, kBlockComment, kString, kBracketName, kQuotedName };
+// What a batch is inside of at the end of what was read so far (a
+// backquoted name or a dollar string only by another database's rules).
+using TsqlOpen = TextOpen;
 
 class TsqlReader {
  public:
-  TsqlReader() = default;
+  // Comments, strings and names are read by `rules` (another database's,
+  // for its entities); words and the statement grammar are T-SQL's.
+  explicit TsqlReader(const LexicalRules& rules = kTsqlRules) : scanner_(rules) {}
   TsqlReader(const TsqlReader&) = delete;
   TsqlReader& operator=(const TsqlReader&) = delete;
 
@@ -81,31 +94,41 @@ class TsqlReader {
 
   // Reads the next part of the batch for open() and opened_at() alone: only
   // comments, strings and quoted names are followed, several times faster
-  // than Read. Not to be mixed with Read on one reader.
-  void Follow(std::u16string_view part);
+  // than Read. Not to be mixed with Read on one reader. Read and Follow
+  // stand on one lexical core, SqlScanner, with the reader's rules.
+  void Follow(std::u16string_view part) { scanner_.Follow(part); }
 
   // What the batch read so far ends inside of, and where that comment,
   // string or name opened (in the part that opened it; null for kNothing).
-  TsqlOpen open() const { return open_; }
-  const char16_t* opened_at() const { return opened_at_; }
+  TsqlOpen open() const { return scanner_.open(); }
+  const char16_t* opened_at() const { return scanner_.opened_at(); }
 
  private:
   // Statement position and nesting for the token of `kind` at `text`
   // (`size` code units). Its parts go in registers, not in a record.
   void Classify(TsqlToken::Kind kind, const char16_t* text, size_t size, TsqlToken* token);
   void Skimmed(TsqlToken::Kind kind, const char16_t* text, size_t size, TsqlToken* token);
+  // The statement grammar's steps (tsql_grammar.cpp).
+  bool Binds(const TsqlToken& token) const;
+  void StartForm(TsqlWord word);
+  bool Continues(TsqlWord word);
+  void Advance(TsqlToken::Kind kind, TsqlWord word, const char16_t* text);
 
   static constexpr int kMaxFrames = 256;
   enum Frame : uint8_t { kBlock, kTryFrame, kCatchFrame, kCaseFrame };
 
-  TsqlOpen open_ = TsqlOpen::kNothing;
-  const char16_t* opened_at_ = nullptr;
-  int32_t comment_depth_ = 0;
-  bool in_line_comment_ = false;
+  SqlScanner scanner_;
   bool line_start_ = true;
   // The statement grammar, as far as the checks need it.
   bool expect_statement_ = true;
   bool binding_previous_ = false;  // the previous token ties a keyword to it
+  TsqlWord previous_word_ = TsqlWord::kOther;  // of the previous token, kOther for non-words
+  bool previous_colon_ = false;
+  // The form of the statement in progress at its own parenthesis level, for
+  // the statement keywords that continue it (tsql_grammar.cpp).
+  uint8_t form_ = 0;
+  uint8_t form_step_ = 0;
+  bool set_clause_ = false;  // ON and OFF end a SET clause's option
   bool pending_begin_ = false;
   bool pending_end_ = false;
   int32_t paren_ = 0;

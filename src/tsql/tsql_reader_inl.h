@@ -9,7 +9,7 @@ namespace tsql_detail {
 
 enum CharClass : uint8_t {
   kBlankChar, kBreakChar, kWordChar, kQuoteChar, kDoubleQuoteChar, kBracketChar, kDashChar,
-  kSlashChar, kDollarChar, kLetterNChar, kOtherChar
+  kSlashChar, kDollarChar, kLetterNChar, kBackquoteChar, kOtherChar
 };
 
 extern const uint8_t kClassOf[128];
@@ -19,95 +19,29 @@ inline uint8_t ClassOf(char16_t c) { return c < 128 ? kClassOf[c] : uint8_t{kWor
 
 inline bool IsWordChar(char16_t c) { return c >= 128 || kWordCharOf[c]; }
 
-// The first position in [p, end) that holds `a` or `b`, or `end`; eight code
-// units at a time with the vector extensions of GCC and Clang.
-inline const char16_t* FindEither(const char16_t* p, const char16_t* end, char16_t a, char16_t b) {
-  using Lanes = uint16_t __attribute__((vector_size(16)));
-  using LaneMask = int16_t __attribute__((vector_size(16)));
-  while (end - p >= 8) {
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    const LaneMask m = (v == a) | (v == b);
-    uint64_t w[2];
-    std::memcpy(w, &m, sizeof w);
-    if ((w[0] | w[1]) != 0) break;
-    p += 8;
-  }
-  while (p < end && *p != a && *p != b) ++p;
-  return p;
-}
-
-// After the `/*` or inside a comment `depth` deep: the position past the
-// comment's closing `*/`, or `end` (with `*depth` still open).
-inline const char16_t* BlockCommentEnd(const char16_t* p, const char16_t* end, int32_t* depth) {
-  while (p < end) {
-    p = FindEither(p, end, u'*', u'/');
-    if (p == end) break;
-    const char16_t c = *p++;
-    if (c == u'*') {
-      if (p < end && *p == u'/') {
-        ++p;
-        if (--*depth == 0) return p;
-      }
-    } else if (c == u'/' && p < end && *p == u'*') {
-      ++p;
-      ++*depth;
-    }
-  }
-  return end;
-}
-
-// Inside a run quoted by `close` (doubled inside for itself): the position
-// past the closing character, or null when `end` comes first.
-inline const char16_t* QuotedEnd(const char16_t* p, const char16_t* end, char16_t close) {
-  for (;;) {
-    p = FindEither(p, end, close, close);
-    if (p == end) return nullptr;
-    ++p;
-    if (p == end || *p != close) return p;
-    ++p;
-  }
-}
-
-// What a quote, double quote or opening bracket opens.
-inline TsqlOpen OpenedBy(char16_t c) {
-  return c == u'\'' ? TsqlOpen::kString
-         : c == u'[' ? TsqlOpen::kBracketName
-                     : TsqlOpen::kQuotedName;
-}
-
-inline char16_t CloserOf(TsqlOpen open) {
-  return open == TsqlOpen::kString ? u'\'' : open == TsqlOpen::kBracketName ? u']' : u'"';
-}
+using scan_detail::FindEither;
 
 }  // namespace tsql_detail
 
 template <class Visitor>
 void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
   using namespace tsql_detail;
-  const char16_t* p = part.data();
-  const char16_t* const end = p + part.size();
+  const char16_t* const begin = part.data();
+  const char16_t* const end = begin + part.size();
   TsqlToken token{};
-  // What the previous part left open.
-  if (in_line_comment_) {
-    const char16_t* begin = p;
-    p = FindEither(p, end, u'\r', u'\n');
-    if (p > begin) visitor.Comment(begin, p);
-    in_line_comment_ = p == end;
-  } else if (open_ == TsqlOpen::kBlockComment) {
-    const char16_t* begin = p;
-    p = BlockCommentEnd(p, end, &comment_depth_);
-    if (p > begin) visitor.Comment(begin, p);
-    if (comment_depth_ == 0) open_ = TsqlOpen::kNothing;
-  } else if (open_ != TsqlOpen::kNothing) {
-    const char16_t* close = QuotedEnd(p, end, CloserOf(open_));
-    if (close == nullptr) return;
-    const TsqlToken::Kind kind = open_ == TsqlOpen::kString ? TsqlToken::kString : TsqlToken::kName;
-    open_ = TsqlOpen::kNothing;
-    Classify(kind, p, static_cast<size_t>(close - p), &token);
+  // What the previous part left open. (The scanner's calls that move a
+  // position get a copy: the loop's own stays in a register.)
+  const char16_t* resumed = begin;
+  const SqlScanner::Lexeme lexeme = scanner_.Resume(resumed, end);
+  if (lexeme == SqlScanner::kComment) {
+    if (resumed > begin) visitor.Comment(begin, resumed);
+  } else if (lexeme != SqlScanner::kCode) {
+    if (scanner_.open() != TsqlOpen::kNothing) return;
+    Classify(lexeme == SqlScanner::kString ? TsqlToken::kString : TsqlToken::kName, begin,
+             static_cast<size_t>(resumed - begin), &token);
     visitor.Token(token);
-    p = close;
   }
+  const char16_t* p = resumed;
   while (p < end) {
     const char16_t c = *p;
     const char16_t* const start = p;
@@ -123,9 +57,8 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
         continue;
       case kDashChar:
         if (p + 1 < end && p[1] == u'-') {
-          p = FindEither(p + 2, end, u'\r', u'\n');
+          p = scanner_.LineComment(p, end);
           visitor.Comment(start, p);
-          in_line_comment_ = p == end;
           continue;
         }
         ++p;
@@ -133,28 +66,36 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
         break;
       case kSlashChar:
         if (p + 1 < end && p[1] == u'*') {
-          comment_depth_ = 1;
-          p = BlockCommentEnd(p + 2, end, &comment_depth_);
+          p = scanner_.BlockComment(p, end);
           visitor.Comment(start, p);
-          if (comment_depth_ > 0) {
-            open_ = TsqlOpen::kBlockComment;
-            opened_at_ = start;
-          }
           continue;
         }
         ++p;
         kind = TsqlToken::kSymbol;
         break;
+      case kQuoteChar:
+        p = scanner_.String(part.data(), p, end);
+        if (p == end && scanner_.open() != TsqlOpen::kNothing) return;
+        kind = TsqlToken::kString;
+        break;
+      case kBracketChar:
+      case kBackquoteChar:
+        if (!scanner_.MayOpen(c)) {
+          ++p;
+          kind = TsqlToken::kSymbol;
+          break;
+        }
+        [[fallthrough]];
+      case kDoubleQuoteChar:
+        p = scanner_.Name(p, end);
+        if (p == end && scanner_.open() != TsqlOpen::kNothing) return;
+        kind = TsqlToken::kName;
+        break;
       case kLetterNChar:
         if (p + 1 < end && p[1] == u'\'') {
-          // N'...': a Unicode string literal, unless N ends a longer word.
-          const char16_t* close = QuotedEnd(p + 2, end, u'\'');
-          if (close == nullptr) {
-            open_ = TsqlOpen::kString;
-            opened_at_ = start;
-            return;
-          }
-          p = close;
+          // N'...': a Unicode string literal (N starts the word here).
+          p = scanner_.String(part.data(), p + 1, end);
+          if (p == end && scanner_.open() != TsqlOpen::kNothing) return;
           kind = TsqlToken::kString;
           break;
         }
@@ -166,6 +107,16 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
                                                                  : TsqlToken::kWord;
         break;
       case kDollarChar:
+        if (scanner_.MayOpen(c)) {
+          // PostgreSQL's $$...$$ and $tag$...$tag$.
+          const char16_t* q = p;
+          if (scanner_.Open(part.data(), q, end) == SqlScanner::kString) {
+            if (scanner_.open() != TsqlOpen::kNothing) return;
+            p = q;
+            kind = TsqlToken::kString;
+            break;
+          }
+        }
         if (p + 1 < end && p[1] == u'(') {
           const char16_t* q = p + 2;
           while (q < end && IsWordChar(*q)) ++q;
@@ -179,20 +130,6 @@ void TsqlReader::Read(std::u16string_view part, Visitor& visitor) {
         while (p < end && IsWordChar(*p)) ++p;
         kind = TsqlToken::kWord;
         break;
-      case kQuoteChar:
-      case kDoubleQuoteChar:
-      case kBracketChar: {
-        const TsqlOpen what = OpenedBy(c);
-        const char16_t* close = QuotedEnd(p + 1, end, CloserOf(what));
-        if (close == nullptr) {
-          open_ = what;
-          opened_at_ = start;
-          return;
-        }
-        p = close;
-        kind = what == TsqlOpen::kString ? TsqlToken::kString : TsqlToken::kName;
-        break;
-      }
       default:
         ++p;
         kind = TsqlToken::kSymbol;

@@ -37,7 +37,7 @@ std::vector<std::string> Read(std::u16string_view text) {
 TEST(TsqlReaderTest, CommentsStringsAndNamesHideWhatTheyHold) {
   EXPECT_EQ(Read(u"/* a /* COMMIT */ b */ x -- ROLLBACK\r\n'it''s COMMIT' N'ñ' [a]]COMMIT] \"q\"\"x\" "
                  u"@v @@ERROR $(Base) #t"),
-            (std::vector<std::string>{"x", "'it''s COMMIT'", "N'ñ'", "[a]]COMMIT]", "\"q\"\"x\"",
+            (std::vector<std::string>{"!x", "'it''s COMMIT'", "N'ñ'", "[a]]COMMIT]", "\"q\"\"x\"",
                                       "@v(var)", "@@ERROR", "$(Base)(sqlcmd)", "#t"}));
   EXPECT_EQ(KeywordOf(u"rollBack"), TsqlWord::kRollback);
   EXPECT_EQ(KeywordOf(u"ROLLBACKS"), TsqlWord::kOther);
@@ -46,7 +46,7 @@ TEST(TsqlReaderTest, CommentsStringsAndNamesHideWhatTheyHold) {
 
 TEST(TsqlReaderTest, KeywordsCountAsStatementsOnlyWhereAStatementStarts) {
   EXPECT_EQ(Read(u"ALTER DATABASE x SET SINGLE_USER WITH ROLLBACK IMMEDIATE;ROLLBACK"),
-            (std::vector<std::string>{"!ALTER", "DATABASE", "x", "!SET", "SINGLE_USER", "WITH",
+            (std::vector<std::string>{"!ALTER", "DATABASE", "x", "SET", "SINGLE_USER", "WITH",
                                       "ROLLBACK", "IMMEDIATE", ";", "!ROLLBACK"}));
   EXPECT_EQ(Read(u"GRANT CREATE TABLE TO u CREATE OR ALTER VIEW v AS SELECT a.update FROM t"),
             (std::vector<std::string>{"!GRANT", "CREATE", "TABLE", "TO", "u", "!CREATE", "OR",
@@ -82,19 +82,31 @@ TEST(TsqlReaderTest, WhatAPartLeavesOpenCarriesToTheNext) {
   EXPECT_EQ(r.comments, "/* a\r\n /* b */|\r\n|c */|-- z|");
 }
 
-// Follow keeps what Read keeps of comments, strings and names, part by part.
+// Follow keeps what Read keeps of comments, strings and names, part by
+// part, by each database's rules.
 TEST(TsqlReaderTest, FollowEndsWhereReadEnds) {
   const std::vector<std::u16string> parts = {
       u"SELECT 1 /* a\r\n /* b */", u"\r\n", u"c */ 'x", u"y' -- z", u"\r\nN'", u"' [a]]",
-      u"b] \"q\"\"", u"x\" - / -- '\r\n/* */ [x", u"]"};
-  TsqlReader read, follow;
-  Recorder r;
-  for (const std::u16string& part : parts) {
-    read.Read(part, r);
-    follow.Follow(part);
-    EXPECT_EQ(follow.open(), read.open()) << Utf16ToUtf8(part);
-    EXPECT_EQ(follow.opened_at(), read.opened_at()) << Utf16ToUtf8(part);
+      u"b] \"q\"\"", u"x\" - / -- '\r\n/* */ [x", u"]", u" $q$ ' /* $q$ $$", u"' $$ `a'",
+      u"` E'\\'' [x]] ' `", u"x$$y` '"};
+  for (Dialect dialect : {Dialect::kSqlServer, Dialect::kPostgresql, Dialect::kSqlite}) {
+    const LexicalRules rules = LexicalRulesOf(TextRules{dialect, false});
+    TsqlReader read(rules), follow(rules);
+    Recorder r;
+    for (const std::u16string& part : parts) {
+      read.Read(part, r);
+      follow.Follow(part);
+      EXPECT_EQ(follow.open(), read.open()) << Utf16ToUtf8(part);
+      EXPECT_EQ(follow.opened_at(), read.opened_at()) << Utf16ToUtf8(part);
+    }
   }
+  // Read's tokens by PostgreSQL's rules.
+  TsqlReader reader(LexicalRulesOf(TextRules{Dialect::kPostgresql, false}));
+  Recorder r;
+  reader.Read(u"SELECT $a$ it's $a$, E'\\'', ARRAY['[', ']'] $1", r);
+  EXPECT_EQ(r.tokens, (std::vector<std::string>{"!SELECT", "$a$ it's $a$", ",", "E", "'\\''",
+                                                ",", "ARRAY", "[", "'['", ",", "']'", "]",
+                                                "$1"}));
 }
 
 }  // namespace

@@ -51,6 +51,19 @@ std::u16string EndedInsideText(const GroupLines& lines) {
          u", y lo que el script ejecutó hasta ahí puede haber quedado aplicado.";
 }
 
+// Whether a group's text names PostgreSQL's standard_conforming_strings (in
+// any letter case): after it the server may read strings otherwise.
+bool NamesStringSetting(std::u16string_view sql) {
+  constexpr std::u16string_view kName = u"standard_conforming_strings";
+  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+  for (size_t at = 0; at + kName.size() <= sql.size(); ++at) {
+    size_t k = 0;
+    while (k < kName.size() && lower(sql[at + k]) == kName[k]) ++k;
+    if (k == kName.size()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void ModMain::RecordFailure(const std::u16string& ruta, int32_t indice_lista, int32_t piece_index,
@@ -110,6 +123,9 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
     proc.At(first_statement + 10);
     if (record != nullptr) ++record->groups_sent;
     Required(oConexion).Execute(sql);
+    if (DialectoEntidad == Dialect::kPostgresql && NamesStringSetting(sql)) {
+      BarrasEnTextos = Required(oConexion).BackslashStrings();
+    }
     // The transaction as the group left it: a script that ended the run's
     // transaction fails here, and says whether part of it may have stayed.
     // Where the group stands in the file, counted only when a failure says it.
@@ -156,6 +172,9 @@ bool ModMain::EjecutarScript(const std::u16string& RutaScript, int32_t IndiceLis
         // gathered in a string builder and read out of it once.
         proc.At(10);
         texto = ReadScriptText(RutaScript);
+        // Only PostgreSQL is asked: the others never read backslash escapes.
+        BarrasEnTextos =
+            DialectoEntidad == Dialect::kPostgresql && Required(oConexion).BackslashStrings();
 
         // Statements 90 to 170 normalise the separators and 180 cuts the
         // text at them; both are done in one pass that leaves the text as it
@@ -244,12 +263,20 @@ void ModMain::FallaScript(const std::u16string& ruta, int32_t indice_lista, int3
   // none left to roll back: its complaint is no news. In a rehearsal the
   // driver rolls back to the script's own savepoint.
   std::u16string description = error;  // 470
+  // A rollback given up by its watchdog ends the program from another
+  // thread: what it records is still this failure.
+  record_given_up_ = [&](const std::u16string& stuck) {
+    RecordFailure(ruta, indice_lista, piece_index, error + u" (RollbackTrans: " + stuck + u")",
+                  sql, texto, piezas, grupo);
+  };
   if (ensayo_) {
+    // The rehearsal's driver goes back to the script's savepoint.
   } else if (transaccion_terminada_) {
     Attempt([&] { Required(oConexion).RollbackTrans(); });
   } else {
     description = WithRollbackOutcome(error);
   }
+  record_given_up_ = nullptr;
   Attempt([&] {
     RecordFailure(ruta, indice_lista, piece_index, description, sql, texto, piezas, grupo);
   });

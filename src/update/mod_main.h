@@ -77,8 +77,12 @@ class ModMain {
   int32_t PiezasPorLlamada = kDefaultPiecesPerCall;
   // The current entity's Dialect: by whose rules its scripts' text is read.
   Dialect DialectoEntidad = Dialect::kSqlServer;
+  // Whether the entity's server reads backslash escapes in plain strings
+  // (PostgreSQL's standard_conforming_strings off), as last asked: when a
+  // script starts, and after each group whose text names the setting.
+  bool BarrasEnTextos = false;
   // How the current entity's connection reads the text it is sent.
-  TextRules ReglasDeTexto() const { return TextRules{DialectoEntidad, false}; }
+  TextRules ReglasDeTexto() const { return TextRules{DialectoEntidad, BarrasEnTextos}; }
   // What happened in the run so far (outcomes, the failure), for reports.
   RunRecord run_record;
 

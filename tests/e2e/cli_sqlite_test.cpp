@@ -291,15 +291,29 @@ TEST_F(CliSqliteTest, CheckTakesPiecesPerCallFromTheConfigurationAndLooksAtTheFo
   CliResult note = RunCli({"--check", "--scripts", folder_.path().string()});
   EXPECT_EQ(note.exit_code, 0) << note.out;
   EXPECT_EQ(note.OutLines().back().substr(0, ncm.size() + 9), ncm + ":3: nota:");
-  // One piece per call: the first call ends inside the comment.
+  // One piece per call: the first call ends inside the comment, which the
+  // run refuses, asked by SQLite's rules (the entity's).
   Config("PiecesPerCall = 1\n");
   const std::string config = (folder_.path() / "quorvexconfig.ini").string();
   CliResult error = RunCli({"--check", "--scripts", folder_.path().string(), "--config", config});
   EXPECT_EQ(error.exit_code, 5) << error.out;
-  EXPECT_NE(error.out.find(ncm + ":3: error: línea GO dentro de un comentario /* abierto en la "
-                                 "línea 1: la llamada termina dentro del comentario"),
+  EXPECT_NE(error.out.find(ncm + ":1: error: El lote termina dentro de un comentario /* abierto "
+                                 "en el renglón 1"),
             std::string::npos)
       << error.out;
+  // What the run refuses of an entity's section is an error, told once.
+  Config("PiecesPerCall = 1\nCommandTimeout = -3\n");
+  CliResult refused = RunCli({"--check", "--scripts", folder_.path().string(), "--config", config});
+  EXPECT_EQ(refused.exit_code, 5) << refused.out;
+  EXPECT_NE(refused.out.find("quorvexconfig.ini: error: entidad NCM: "), std::string::npos)
+      << refused.out;
+  // An entity tagged ACCESS needs no connection: the run ends on reaching it.
+  folder_.Write("quorvexconfig.ini", "[NCM]\nTag=ACCESS\n");
+  CliResult access = RunCli({"--check", "--scripts", folder_.path().string(), "--config", config});
+  EXPECT_NE(access.out.find("quorvexconfig.ini: nota: entidad NCM: la etiqueta ACCESS"),
+            std::string::npos)
+      << access.out;
+  EXPECT_EQ(access.out.find(": error: entidad"), std::string::npos) << access.out;
   // Files the run will not take, or takes in an order their numbers hide.
   folder_.Write("CATALOGO_01.sql", "SELECT 1;\r\nGO\r\n");
   folder_.Write("CATALOGOS_10.sql", "SELECT 1;\r\nGO\r\n");

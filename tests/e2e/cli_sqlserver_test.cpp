@@ -63,7 +63,7 @@ TEST_F(CliSqlServerTest, AWholeRunSendsTheGroupsThatCheckListsInOneTransactionEa
   // transaction starts with implicit transactions on and the baseline, each
   // group is followed by the check, and implicit transactions go off again
   // before the commit.
-  const std::string probe = "batch: SELECT CURRENT_TRANSACTION_ID()";
+  const std::string probe = "batch: SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2";
   const std::string asked = "SELECT @@TRANCOUNT, CURRENT_TRANSACTION_ID(), @@OPTIONS & 2";
   const std::string begin =
       "tx batch: SET IMPLICIT_TRANSACTIONS ON\r\nIF @@TRANCOUNT = 0 SELECT TOP (0) 1 FROM "

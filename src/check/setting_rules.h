@@ -1,0 +1,48 @@
+// Session settings: they stay on the entity's connection after the script,
+// for the scripts that follow it.
+#ifndef CORVALEN_CHECK_SETTING_RULES_H_
+#define CORVALEN_CHECK_SETTING_RULES_H_
+
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "check/statements.h"
+
+namespace corvalen {
+
+// Errors: SET IMPLICIT_TRANSACTIONS OFF (alone or in a list of options;
+// also in error-only code); SET NOEXEC ON left on at the script's end where
+// the run can reach it. Notes: SET DATEFORMAT, LANGUAGE, DATEFIRST,
+// XACT_ABORT ON and TRANSACTION ISOLATION LEVEL left on; USE (the rest of
+// the script runs in that database).
+class SettingRules : public Rules {
+ public:
+  explicit SettingRules(Reporter& reporter) : reporter_(reporter) {}
+
+  bool Wants(const StatementInfo& s) override {
+    return s.verb == TsqlWord::kSet || s.verb == TsqlWord::kUse;
+  }
+  void Token(const TsqlToken& t, const StatementInfo& s) override;
+  void EndScript() override;
+
+ private:
+  enum Setting : uint8_t { kDateFormat, kLanguage, kDateFirst, kXactAbort, kNoExec, kImplicit,
+                           kIsolation, kSettings };
+  struct Set {
+    size_t at;
+    bool on;
+  };
+  void Apply(const StatementInfo& s, bool on);
+
+  Reporter& reporter_;
+  std::optional<Set> settings_[kSettings];
+  std::optional<size_t> last_use_;
+  // The SET statement: the options listed so far.
+  uint8_t listed_ = 0;  // bits by Setting
+  bool value_next_ = false;
+};
+
+}  // namespace corvalen
+
+#endif  // CORVALEN_CHECK_SETTING_RULES_H_

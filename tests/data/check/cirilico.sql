@@ -1,0 +1,3 @@
+-- Ciudades
+INSERT INTO ciudades (nombre) VALUES ('Москва');
+GO

@@ -1,0 +1,3 @@
+﻿GO
+SELECT 1
+GO

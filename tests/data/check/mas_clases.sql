@@ -1,0 +1,12 @@
+﻿BEGIN TRAN
+SAVE TRAN antes_de_precios
+UPDATE precios SET importe = importe * 1.1
+IF @@ROWCOUNT > 1000 ROLLBACK TRAN antes_de_precios
+GO
+CREATE PROCEDURE dbo.usp_uno AS SELECT 1
+CREATE VIEW dbo.v_dos AS SELECT 2
+GO
+SET TRANSACTION ISOLATION LEVEL SERIALIZABLE
+GO
+INSERT INTO rutas VALUES (N'$(RutaDatos)\entrada', N'$(ESCAPE_SQUOTE(JOBID))')
+GO
