@@ -165,6 +165,8 @@ class TimeBoundConnection : public Connection {
                                u" y sin confirmar nada.")),
         check_stuck_(StuckText(u"La comprobaci\u00F3n de la transacci\u00F3n del script", true,
                                bounds.grace, check_seconds_, u" y sin confirmar nada.")),
+        setting_stuck_(StuckText(u"La consulta de c\u00F3mo lee el servidor los textos", true,
+                                 bounds.grace, check_seconds_, u" y sin confirmar nada.")),
         commit_stuck_(StuckText(u"La confirmaci\u00F3n de la transacci\u00F3n del script", true,
                                 bounds.grace, bounds.seconds,
                                 u"; no se sabe si el servidor la confirm\u00F3, y el script "
@@ -178,7 +180,16 @@ class TimeBoundConnection : public Connection {
   int32_t BeginTrans() override { return inner_->BeginTrans(); }
   void Cancel() override { inner_->Cancel(); }
   int64_t DeferredViolations() override { return inner_->DeferredViolations(); }
-  bool BackslashStrings() override { return inner_->BackslashStrings(); }
+  // A question of the run's own between two calls, bounded as the
+  // transaction check is.
+  bool BackslashStrings() override {
+    bool backslashes = false;
+    Bounded(bounds_.bound_transaction_calls ? check_seconds_ : 0, setting_stuck_,
+            u"Se agot\u00F3 el tiempo de espera de la consulta de c\u00F3mo lee el servidor los "
+            u"textos (" + ToDecimal(check_seconds_) + u" s).",
+            [&] { backslashes = inner_->BackslashStrings(); });
+    return backslashes;
+  }
 
   void Execute(const std::u16string& text) override {
     Bounded(bounds_.seconds, batch_stuck_, CommandTimeoutText(bounds_.seconds),
@@ -226,6 +237,7 @@ class TimeBoundConnection : public Connection {
   const int32_t check_seconds_;
   const std::u16string batch_stuck_;
   const std::u16string check_stuck_;
+  const std::u16string setting_stuck_;
   const std::u16string commit_stuck_;
   const std::u16string rollback_stuck_;
   Watchdog watchdog_;  // after inner_: stopped before the connection goes
