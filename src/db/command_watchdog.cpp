@@ -180,6 +180,10 @@ class TimeBoundConnection : public Connection {
   int32_t BeginTrans() override { return inner_->BeginTrans(); }
   void Cancel() override { inner_->Cancel(); }
   int64_t DeferredViolations() override { return inner_->DeferredViolations(); }
+  void RestoreDatabase() override {
+    Bounded(bounds_.bound_transaction_calls ? check_seconds_ : 0, check_stuck_,
+            CommandTimeoutText(check_seconds_), [&] { inner_->RestoreDatabase(); });
+  }
   // A question of the run's own between two calls, bounded as the
   // transaction check is.
   bool BackslashStrings() override {

@@ -59,6 +59,11 @@ class Connection {
   // How many deferred foreign-key violations the open transaction holds,
   // which its commit would refuse (SQLite); 0 when the provider cannot tell.
   virtual int64_t DeferredViolations() { return 0; }
+  // Sets the connection's current database back to the one it was opened
+  // on, when a batch changed it (a script's USE); inside the open
+  // transaction, for a rehearsal whose scripts share one. BeginTrans does
+  // it by itself. Raises NumberedError.
+  virtual void RestoreDatabase() {}
 };
 
 // What every connection raises for transaction calls out of order.

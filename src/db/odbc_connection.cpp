@@ -261,6 +261,8 @@ class OdbcConnection : public Connection {
   }
 
   // One round trip: the count, the identity and the mode (see the header).
+  void RestoreDatabase() override { RestoreCatalog(); }
+
   TransactionState CheckTransaction() override {
     if (!sql_server_ || !in_transaction_) return TransactionState::kIntact;
     const TransactionFacts now = AskTransaction(TransactionQuery());

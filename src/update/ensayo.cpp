@@ -131,6 +131,8 @@ bool ModMain::EnsayarScript(const std::u16string& ruta, int32_t linea, bool tras
   bool seguir = true;
   codigo_oculto_ = false;
   try {
+    // Each script starts in the entity's own database, as in a run.
+    conexion.RestoreDatabase();
     conexion.Execute(SavepointText(DialectoEntidad));
     EjecutarScript(ruta, linea);
     // Where a run would commit: refused like a refused commit.

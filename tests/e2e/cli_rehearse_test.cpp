@@ -312,6 +312,21 @@ TEST_F(CliRehearseSqlServerTest, FailuresAndCommitsARunWouldMakeAreToldAndNothin
   ExpectNothingKept();
 }
 
+TEST_F(CliRehearseSqlServerTest, EachScriptStartsInTheEntitysOwnDatabase) {
+  folder_.CopyFixture("tds/usa_master.sql", "NCM_01.sql");
+  folder_.CopyFixture("tds/bien.sql", "NCM_02.sql");
+  Config();
+  const CliResult r = Rehearse();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  // The second script's savepoint comes after the database is set back.
+  std::vector<std::string> seen;
+  for (const std::string& batch : server_.Batches()) {
+    if (batch.starts_with("USE") || batch.starts_with("SAVE")) seen.push_back(batch.substr(0, 10));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"SAVE TRANS", "USE master", "USE [NCM]", "SAVE TRANS"}));
+  ExpectNothingKept();
+}
+
 TEST_F(CliRehearseSqlServerTest, AScriptsRollbackOrAnErrorUnderXactAbortEndsTheEntity) {
   for (const char* fixture : {"tds/rollback_y_sigue.sql", "tds/ensayo_xact_abort.sql"}) {
     SCOPED_TRACE(fixture);
