@@ -312,6 +312,22 @@ TEST_F(CliRehearseSqlServerTest, FailuresAndCommitsARunWouldMakeAreToldAndNothin
   ExpectNothingKept();
 }
 
+TEST_F(CliRehearseSqlServerTest, AHiddenCommitTakesOnlyTheRehearsalsOwnLevel) {
+  folder_.CopyFixture("tds/bien.sql", "NCM_01.sql");
+  folder_.CopyFixture("tds/ensayo_commit_oculto.sql", "NCM_02.sql");
+  folder_.CopyFixture("tds/bien.sql", "NCM_03.sql");
+  Config();
+  const CliResult r = Rehearse();
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  // Told as the run would tell it, and the entity goes on.
+  EXPECT_EQ(Outcomes(), (std::vector<std::string>{"would-apply", "would-fail", "would-apply"}));
+  EXPECT_NE(r.err.find("puede haber quedado aplicado"), std::string::npos) << r.err;
+  EXPECT_EQ(r.OutLines().back(),
+            "Ensayo terminado: 2 scripts se aplicarían, 1 fallaría, 0 no se ensayaron. Nada "
+            "quedó aplicado.");
+  ExpectNothingKept();
+}
+
 TEST_F(CliRehearseSqlServerTest, EachScriptStartsInTheEntitysOwnDatabase) {
   folder_.CopyFixture("tds/usa_master.sql", "NCM_01.sql");
   folder_.CopyFixture("tds/bien.sql", "NCM_02.sql");

@@ -184,6 +184,9 @@ TEST_P(CliSqlServerGuardTest, AllOrNothingWhateverTheScriptDoesWithItsTransactio
        "ejecutó hasta ahí puede haber quedado aplicado.",
        true},
       {"rollback_y_sigue.sql", "", 2, {}, "después del grupo de las líneas 1-3", true},
+      // A procedure that commits: the text does not show it, the count does.
+      {"commit_oculto.sql", "PiecesPerCall=1\n", 2, {one}, "después del grupo de las líneas 1-2",
+       true},
       {"anidada_equilibrada.sql", "PiecesPerCall=1\n", 0, {one, two}, "", false},
       {"implicitas_apagadas.sql", "PiecesPerCall=1\n", 2, {}, "después del grupo de las líneas 4-5",
        true},

@@ -669,8 +669,9 @@ class TdsTestServer::Session {
         savepoints_.erase(at.base(), savepoints_.end());
       }
       Done(more);
-    } else if (u.starts_with("COMMIT") || u.starts_with("ROLLBACK")) {
-      const bool commit = u.starts_with("COMMIT");
+    } else if (u.starts_with("COMMIT") || u.starts_with("ROLLBACK") ||
+               u.starts_with("EXEC TDS_COMMIT")) {
+      const bool commit = !u.starts_with("ROLLBACK");
       if (commit && doomed_) {
         Error(3930, "The current transaction cannot be committed. Roll back the transaction.",
               line);

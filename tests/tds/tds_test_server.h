@@ -25,6 +25,8 @@
 //   EXEC tds_rows N             N rows of (id INT, nombre NVARCHAR(40))
 //   EXEC tds_rows_error N       N rows, then ERROR 8134 (divide by zero)
 //   EXEC tds_done_error         DONE with its error flag and no ERROR token
+//   EXEC tds_commit             a procedure that commits: a COMMIT the
+//                               batch's text does not show
 //   WAITFOR DELAY 'hh:mm:ss'    waits; an ATTENTION ends the batch at once
 //   EXEC tds_deaf N             waits N seconds, answering nothing, not even
 //                               an ATTENTION

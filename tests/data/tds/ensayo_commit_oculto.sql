@@ -1,0 +1,3 @@
+INSERT INTO monedas VALUES (20)
+EXEC tds_commit
+GO
