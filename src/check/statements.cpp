@@ -122,19 +122,6 @@ bool SameName(std::u16string_view name, const std::u16string& key) {
   return true;
 }
 
-bool IsSymbol(const TsqlToken& t, char16_t c) {
-  return t.kind == TsqlToken::kSymbol && t.text[0] == c;
-}
-
-bool IsWord(const TsqlToken& t, std::u16string_view lower) {
-  if (t.kind != TsqlToken::kWord || t.text.size() != lower.size()) return false;
-  for (size_t k = 0; k < lower.size(); ++k) {
-    const char16_t c = t.text[k];
-    if ((c >= u'A' && c <= u'Z' ? c + 32 : c) != lower[k]) return false;
-  }
-  return true;
-}
-
 bool IsNamePart(const TsqlToken& t) {
   return (t.kind == TsqlToken::kWord && !t.statement) || t.kind == TsqlToken::kName;
 }

@@ -119,9 +119,6 @@ inline constexpr size_t kMaxNamesFollowed = 4096;
 // letter case ignored (ASCII), into `*key`.
 void KeyOf(std::u16string_view name, std::u16string* key);
 bool SameName(std::u16string_view name, const std::u16string& key);
-bool IsSymbol(const TsqlToken& t, char16_t c);
-// Whether a token is the word `lower`, in any letter case (`lower` is ASCII).
-bool IsWord(const TsqlToken& t, std::u16string_view lower);
 // A word that is no statement keyword where it stands, or a quoted name.
 bool IsNamePart(const TsqlToken& t);
 

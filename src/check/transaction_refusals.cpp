@@ -114,7 +114,7 @@ void TransactionRefusals::Exec(const TsqlToken& t, const StatementInfo& s) {
       break;
     case ExecStep::kParen:
       if (t.kind == TsqlToken::kString) {
-        AppendLiteral(t.text);
+        AppendLiteralText(t.text, &exec_text_);
       } else if (!IsSymbol(t, u'+')) {
         JudgeExecText(s);
       }
@@ -122,7 +122,7 @@ void TransactionRefusals::Exec(const TsqlToken& t, const StatementInfo& s) {
     case ExecStep::kExecuteSql:
       // The statement's literal, named (@stmt = N'…') or not.
       if (t.kind == TsqlToken::kVariable || IsSymbol(t, u'=')) break;
-      if (t.kind == TsqlToken::kString) AppendLiteral(t.text);
+      if (t.kind == TsqlToken::kString) AppendLiteralText(t.text, &exec_text_);
       JudgeExecText(s);
       break;
     default:
@@ -132,16 +132,6 @@ void TransactionRefusals::Exec(const TsqlToken& t, const StatementInfo& s) {
 
 void TransactionRefusals::EndStatement(const StatementInfo& s) {
   if (exec_ == ExecStep::kParen) JudgeExecText(s);
-}
-
-// Adds a string literal's text to the EXEC text: quotes off, '' undoubled.
-void TransactionRefusals::AppendLiteral(std::u16string_view s) {
-  if (!s.empty() && (s[0] == u'N' || s[0] == u'n')) s.remove_prefix(1);
-  s = s.substr(1, s.size() >= 2 ? s.size() - 2 : 0);
-  for (size_t k = 0; k < s.size(); ++k) {
-    exec_text_ += s[k];
-    if (s[k] == u'\'' && k + 1 < s.size() && s[k + 1] == u'\'') ++k;
-  }
 }
 
 void TransactionRefusals::JudgeExecText(const StatementInfo& s) {

@@ -25,7 +25,6 @@ class TransactionRefusals : public Rules {
   void Ddl(const TsqlToken& t, const StatementInfo& s);
   void Exec(const TsqlToken& t, const StatementInfo& s);
   void Refused(size_t at, const std::u16string& what, const char16_t* msg);
-  void AppendLiteral(std::u16string_view literal);
   void JudgeExecText(const StatementInfo& s);
 
   enum class ExecStep : uint8_t { kNone, kStart, kParen, kExecuteSql, kDone };

@@ -7,20 +7,6 @@
 namespace corvalen {
 namespace {
 
-bool IsWordNoCase(const TsqlToken& t, std::u16string_view word) {
-  if (t.kind != TsqlToken::kWord || t.text.size() != word.size()) return false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    char16_t c = t.text[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    if (c != word[i]) return false;
-  }
-  return true;
-}
-
-bool IsSymbol(const TsqlToken& t, char16_t c) {
-  return t.kind == TsqlToken::kSymbol && t.text.size() == 1 && t.text[0] == c;
-}
-
 // Reads one call's tokens (TsqlReader's visitor), keeping the script's open
 // BEGIN TRANs in `*open`.
 class BalanceReader {
@@ -142,11 +128,11 @@ class BalanceReader {
         if (IsSymbol(t, u'(')) {
           next_ = Next::kExecParen;
           exec_text_.clear();
-        } else if (IsWordNoCase(t, u"sp_executesql")) {
+        } else if (IsWord(t, u"sp_executesql")) {
           next_ = Next::kExecSql;
           exec_sql_variable_ = false;
           exec_text_.clear();
-        } else if (!IsWordNoCase(t, u"sys") && !IsSymbol(t, u'.')) {
+        } else if (!IsWord(t, u"sys") && !IsSymbol(t, u'.')) {
           // A procedure, or the text of a variable.
           hidden_ = true;
           next_ = Next::kNone;
@@ -160,7 +146,7 @@ class BalanceReader {
           return;
         }
         if (t.kind == TsqlToken::kString) {
-          AppendLiteral(t.text);
+          AppendLiteralText(t.text, &exec_text_);
           ReadExecText();
         } else {
           hidden_ = true;
@@ -170,23 +156,13 @@ class BalanceReader {
         return;
       case Next::kExecParen:
         if (t.kind == TsqlToken::kString) {
-          AppendLiteral(t.text);
+          AppendLiteralText(t.text, &exec_text_);
         } else if (!IsSymbol(t, u'+')) {
           hidden_ = hidden_ || !IsSymbol(t, u')');
           ReadExecText();
           next_ = Next::kNone;
         }
         return;
-    }
-  }
-
-  // A string literal's text: quotes off, '' undoubled.
-  void AppendLiteral(std::u16string_view s) {
-    if (!s.empty() && (s[0] == u'N' || s[0] == u'n')) s.remove_prefix(1);
-    s = s.substr(1, s.size() >= 2 ? s.size() - 2 : 0);
-    for (size_t k = 0; k < s.size(); ++k) {
-      exec_text_ += s[k];
-      if (s[k] == u'\'' && k + 1 < s.size() && s[k + 1] == u'\'') ++k;
     }
   }
 

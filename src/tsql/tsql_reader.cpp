@@ -47,4 +47,26 @@ const bool kWordCharOf[128] = {
 
 }  // namespace tsql_detail
 
+bool IsSymbol(const TsqlToken& t, char16_t c) {
+  return t.kind == TsqlToken::kSymbol && t.text[0] == c;
+}
+
+bool IsWord(const TsqlToken& t, std::u16string_view lower) {
+  if (t.kind != TsqlToken::kWord || t.text.size() != lower.size()) return false;
+  for (size_t k = 0; k < lower.size(); ++k) {
+    const char16_t c = t.text[k];
+    if ((c >= u'A' && c <= u'Z' ? c + 32 : c) != lower[k]) return false;
+  }
+  return true;
+}
+
+void AppendLiteralText(std::u16string_view literal, std::u16string* out) {
+  if (!literal.empty() && (literal[0] == u'N' || literal[0] == u'n')) literal.remove_prefix(1);
+  literal = literal.substr(1, literal.size() >= 2 ? literal.size() - 2 : 0);
+  for (size_t k = 0; k < literal.size(); ++k) {
+    *out += literal[k];
+    if (literal[k] == u'\'' && k + 1 < literal.size() && literal[k + 1] == u'\'') ++k;
+  }
+}
+
 }  // namespace corvalen

@@ -68,6 +68,14 @@ struct TsqlToken {
   std::u16string_view text;
 };
 
+// Whether `t` is the symbol `c`.
+bool IsSymbol(const TsqlToken& t, char16_t c);
+// Whether `t` is the word `lower`, in any letter case (`lower` is ASCII).
+bool IsWord(const TsqlToken& t, std::u16string_view lower);
+// Appends the text of the string literal `literal` ('...' or N'...') to
+// `*out`: quotes off, '' undoubled, as EXEC('...') runs it.
+void AppendLiteralText(std::u16string_view literal, std::u16string* out);
+
 // What a batch is inside of at the end of what was read so far (a
 // backquoted name or a dollar string only by another database's rules).
 using TsqlOpen = TextOpen;
