@@ -195,18 +195,24 @@ std::string UsageMessage(const CLI::Error& error) {
   return text + "\nUse --help para ver las opciones.\n";
 }
 
+// A failure the run's (or the rehearsal's) own handler could not handle:
+// told, every object given up (an open transaction is rolled back), and
+// the program's end.
+int UnhandledFailure(ModMain& module, ConsoleWindow& window, const NumberedError& error) {
+  module.run_record.end_cause = error.description();
+  window.MessageBox(error.description(), kApplicationErrorTitle, MessageIcon::kExclamation);
+  module.ReleaseObjects();
+  window.FinishAbruptEnd(EndReason::kFailure, u"");
+  return kExitFailure;
+}
+
 // The run itself; returns its exit code.
 int RunUpdate(ModMain& module, ConsoleWindow& window) {
   try {
     try {
       module.EjecutarActualizaciones(window);
     } catch (const NumberedError& error) {
-      // A failure the run's own handler could not handle.
-      module.run_record.end_cause = error.description();
-      window.MessageBox(error.description(), kApplicationErrorTitle, MessageIcon::kExclamation);
-      module.ReleaseObjects();
-      window.FinishAbruptEnd(EndReason::kFailure, u"");
-      return kExitFailure;
+      return UnhandledFailure(module, window, error);
     }
     return module.HuboErrores == kTrue ? kExitWithErrors : kExitCompleted;
   } catch (const ProgramEnded& end) {
@@ -235,11 +241,7 @@ int RehearseUpdate(ModMain& module, ConsoleWindow& window) {
     try {
       result = module.EnsayarActualizaciones(window);
     } catch (const NumberedError& error) {
-      module.run_record.end_cause = error.description();
-      window.MessageBox(error.description(), kApplicationErrorTitle, MessageIcon::kExclamation);
-      module.ReleaseObjects();
-      window.FinishAbruptEnd(EndReason::kFailure, u"");
-      return kExitFailure;
+      return UnhandledFailure(module, window, error);
     }
     if (result.fallarian > 0 || result.entidad_detenida) return kExitScriptFailed;
     return module.HuboErrores == kTrue ? kExitWithErrors : kExitCompleted;
@@ -350,7 +352,7 @@ int RunConsoleProgram(int argc, char** argv) {
   end.EndGivenUpBatches(module, [&](const std::u16string& description) {
     for (size_t k = 0; k < module.run_record.scripts.size(); ++k) {
       if (module.run_record.scripts[k].outcome == ScriptOutcome::kFailed) {
-        Attempt([&] { AppendToListLine(window, static_cast<int32_t>(k), u" ERROR!"); });
+        Attempt([&] { AppendToListLine(window, static_cast<int32_t>(k), kOutcomeError); });
       }
     }
     window.MessageBox(description, u"\u00A1Atencion!", MessageIcon::kCritical);

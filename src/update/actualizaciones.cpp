@@ -11,9 +11,6 @@
 namespace corvalen {
 namespace {
 
-constexpr char16_t kFirstConnectionMark[] = u" \u2022";
-constexpr char16_t kOutcomeOk[] = u" OK.";
-constexpr char16_t kOutcomeError[] = u" ERROR!";
 constexpr char16_t kCaptionErrors[] = u"Se han producido errores , pulse [Esc] para salir.";
 constexpr char16_t kCaptionCompleted[] =
     u"Actualizacion completada, esta ventana se cerrará automaticamente.";

@@ -21,8 +21,6 @@ namespace {
 
 constexpr char16_t kMark[] = u"\u2022";  // the progress mark "•"
 constexpr char16_t kFailureTitle[] = u"\u00A1Atencion!";
-constexpr char16_t kOutcomeError[] = u" ERROR!";
-constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacción del script: ";
 constexpr char16_t kUnbalancedCommit[] =
     u"Este grupo tiene un COMMIT que los BEGIN TRAN del propio script no equilibran: en la "
     u"ejecución confirmaría la transacción del script, y lo anterior quedaría aplicado aunque "

@@ -13,12 +13,8 @@
 namespace corvalen {
 namespace {
 
-constexpr char16_t kFirstConnectionMark[] = u" \u2022";
-constexpr char16_t kOutcomeOk[] = u" OK.";
-constexpr char16_t kOutcomeError[] = u" ERROR!";
 constexpr char16_t kNotRehearsed[] = u" no ensayado.";
 constexpr char16_t kAfterFailed[] = u" (ensayado después de uno fallido)";
-constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacción del script: ";
 // What SQLite's commit says of a deferred foreign-key violation.
 constexpr char16_t kDeferredViolations[] = u"FOREIGN KEY constraint failed";
 

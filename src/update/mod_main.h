@@ -25,6 +25,14 @@ namespace corvalen {
 inline constexpr int16_t kTrue = -1;
 inline constexpr int16_t kFalse = 0;
 
+// What the run (and a rehearsal) appends to a script's line: the mark of
+// the entity's first connection, and the outcome.
+inline constexpr char16_t kFirstConnectionMark[] = u" \u2022";
+inline constexpr char16_t kOutcomeOk[] = u" OK.";
+inline constexpr char16_t kOutcomeError[] = u" ERROR!";
+// What heads the failure of a commit the database refused.
+inline constexpr char16_t kCommitFailed[] = u"No se pudo confirmar la transacci\u00F3n del script: ";
+
 // One catalogue entry.
 struct ScriptSql {
   std::u16string Archivo;    // bare file name, as the folder search returned it
