@@ -14,7 +14,7 @@ console=(
 window=(qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
 develop=(
   libbenchmark-dev odbc-postgresql tdsodbc postgresql
-  xvfb xclip xdotool dbus xfce4-clipman
+  xvfb xclip xdotool dbus xfce4-clipman libxcb1-dev
 )
 case "${1:-}" in
   "") packages=("${console[@]}" "${window[@]}" "${develop[@]}") ;;
