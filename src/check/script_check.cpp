@@ -133,6 +133,20 @@ void Judged(const std::u16string& path, int32_t pieces_per_call, const TextRules
     }
   }
   JudgeCalls(*s, rules, tsql, reporter, found);
+  // The run refuses a call holding a NUL character, comments included: the
+  // drivers would end the text there.
+  for (const PieceGroup& group : s->groups) {
+    for (size_t k = group.first; k <= group.last; ++k) {
+      const size_t nul = s->pieces[k].find(u'\0');
+      if (nul == std::u16string_view::npos) continue;
+      found->Add({static_cast<size_t>(s->pieces[k].data() - s->text.data()) + nul,
+                  FindingLevel::kError,
+                  u"carácter nulo: la ejecución no envía el lote que lo contiene y da el script "
+                  u"por fallido",
+                  std::nullopt});
+      break;
+    }
+  }
   if (!tsql) {
     for (const PieceGroup& group : s->groups) {
       // The run stops at the first reason; the check tells each (on SQLite

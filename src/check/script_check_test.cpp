@@ -109,6 +109,15 @@ TEST(ScriptCheckTest, NoSeparatorAndUtf8WithoutMark) {
   EXPECT_EQ(Ranges(utf8), (std::vector<std::string>{"1-2"}));
 }
 
+TEST(ScriptCheckTest, ANulCharacterThatTheRunRefusesOnAnyDatabase) {
+  // In a comment it is refused all the same; in the text after the last GO
+  // it is never sent.
+  for (Dialect dialect : {Dialect::kSqlServer, Dialect::kSqlite, Dialect::kPostgresql}) {
+    EXPECT_EQ(Lines(Check("nulo.sql", 1, dialect)),
+              (std::vector<std::string>{"3: carácter nulo:", "5: texto después"}));
+  }
+}
+
 TEST(ScriptCheckTest, GroupLinesAreTheFilesWhateverItsLineEnds) {
   for (const char* name : {"rangos_crlf.sql", "rangos_lf.sql", "rangos_mixto.sql"}) {
     SCOPED_TRACE(name);
