@@ -31,13 +31,14 @@ bool IsRoutineKind(TsqlWord w) {
 bool CallCompileRules::Wants(const StatementInfo& s) {
   // Every statement while a column added in the call may be read.
   return !columns_.empty() || s.verb == TsqlWord::kReturn || s.verb == TsqlWord::kCreate ||
-         s.verb == TsqlWord::kAlter || s.verb == TsqlWord::kUse;
+         s.verb == TsqlWord::kAlter || s.verb == TsqlWord::kUse || s.verb == TsqlWord::kSelect;
 }
 
 void CallCompileRules::StartCall(const CallInfo& call) {
   call_last_ = call.last_piece;
   columns_.clear();
   databases_.clear();
+  created_tables_.clear();
   body_kind_next_ = false;
 }
 
@@ -78,6 +79,7 @@ void CallCompileRules::Token(const TsqlToken& t, const StatementInfo& s) {
     name_.Reset();
     named_ = false;
     add_next_ = false;
+    into_next_ = false;
     if (s.verb == TsqlWord::kReturn && piece_ < call_last_ && !reported_return_ && !s.error_only) {
       reported_return_ = true;
       reporter_.Error(s.at,
@@ -87,6 +89,13 @@ void CallCompileRules::Token(const TsqlToken& t, const StatementInfo& s) {
     }
   } else if (s.verb == TsqlWord::kCreate || s.verb == TsqlWord::kAlter) {
     Ddl(t, s);
+  } else if (s.verb == TsqlWord::kSelect && !named_) {
+    if (into_next_ && !name_.Feed(t)) {
+      named_ = true;
+      Created(name_.key());
+    } else if (!into_next_ && t.word == TsqlWord::kInto && t.paren == s.paren) {
+      into_next_ = true;
+    }
   } else if (s.verb == TsqlWord::kUse && s.index == 1 && IsNamePart(t)) {
     KeyOf(t.text, &key_);
     if (auto it = databases_.find(key_); it != databases_.end()) {
@@ -120,11 +129,13 @@ void CallCompileRules::Ddl(const TsqlToken& t, const StatementInfo& s) {
     }
     return;
   }
-  if (kind_ != TsqlWord::kTable || s.verb != TsqlWord::kAlter) return;
+  if (kind_ != TsqlWord::kTable) return;
   if (!named_) {
     if (name_.Feed(t)) return;
     named_ = true;
+    if (s.verb == TsqlWord::kCreate) Created(name_.key());
   }
+  if (s.verb != TsqlWord::kAlter || created_tables_.count(name_.key()) > 0) return;
   if (t.word == TsqlWord::kAdd && t.paren == s.paren) {
     add_next_ = true;
     return;
@@ -153,6 +164,15 @@ void CallCompileRules::Ddl(const TsqlToken& t, const StatementInfo& s) {
   c.piece = piece_;
   c.at = s.at;
   columns_.push_back(std::move(c));
+}
+
+void CallCompileRules::EndStatement(const StatementInfo&) {
+  if (into_next_ && !named_ && !name_.key().empty()) Created(name_.key());  // SELECT 1 AS a INTO t
+  into_next_ = false;
+}
+
+void CallCompileRules::Created(const std::u16string& table_key) {
+  if (created_tables_.size() < kMaxNamesFollowed) created_tables_.insert(table_key);
 }
 
 // A later piece that names an added column's table and reads the column.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "check/statements.h"
@@ -14,7 +15,10 @@ namespace corvalen {
 
 // Errors: a column added by ALTER TABLE ... ADD and read in a later piece of
 // the call by DML or a condition naming its table (Msg 207; DDL that names
-// it is resolved when it runs and is fine); a batch-level RETURN with pieces
+// it is resolved when it runs and is fine, and so is everything about a
+// table created earlier in the call by CREATE TABLE or SELECT ... INTO:
+// SQL Server defers compiling what names a table that does not exist yet);
+// a batch-level RETURN with pieces
 // after it in the call; USE of a database created in the call (Msg 911);
 // CREATE SCHEMA, RULE, DEFAULT and CREATE/ALTER PROCEDURE, FUNCTION,
 // TRIGGER, VIEW that are not the call's first statement, a second one in a
@@ -27,6 +31,7 @@ class CallCompileRules : public Rules {
   void StartCall(const CallInfo& call) override;
   void StartPiece(const PieceInfo& piece) override;
   void Token(const TsqlToken& t, const StatementInfo& s) override;
+  void EndStatement(const StatementInfo& s) override;
   void BodyToken(const TsqlToken& t) override;
   void EndPiece() override;
 
@@ -40,6 +45,7 @@ class CallCompileRules : public Rules {
   void Ddl(const TsqlToken& t, const StatementInfo& s);
   void MustOpenCall(const StatementInfo& s, std::u16string_view kind);
   void Uses(const TsqlToken& t, const StatementInfo& s);
+  void Created(const std::u16string& table_key);
 
   static constexpr size_t kMaxColumns = 256;  // added columns followed in one call
   Reporter& reporter_;
@@ -49,12 +55,14 @@ class CallCompileRules : public Rules {
   bool reported_return_ = false;
   std::vector<AddedColumn> columns_;
   std::unordered_map<std::u16string, size_t> databases_;
+  std::unordered_set<std::u16string> created_tables_;
   // The statement.
   bool kind_read_ = false;
   TsqlWord kind_ = TsqlWord::kOther;
   NameReader name_;
   bool named_ = false;
   bool add_next_ = false;  // ALTER TABLE ... ADD: a column's name comes next
+  bool into_next_ = false;  // SELECT ... INTO: the new table's name comes next
   std::u16string key_;
   // A routine's body: CREATE or ALTER [OR ALTER] read, its kind next.
   size_t body_create_at_ = 0;

@@ -85,6 +85,12 @@ TEST(ScriptCheckTest, PiecesThatShareACall) {
                               "19: USE cambia (nota)", "22: CREATE SCHEMA", "24: la variable"}));
 }
 
+TEST(ScriptCheckTest, ColumnsAddedToATableCreatedInTheSameCall) {
+  // CREATE TABLE or SELECT ... INTO earlier in the call: what names the table
+  // is compiled when it runs. Only the table that already existed is Msg 207.
+  EXPECT_EQ(Lines(Check("tabla_nueva.sql")), (std::vector<std::string>{"15: la columna"}));
+}
+
 TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
   const ScriptCheck check = Check("go_trampas.sql");
   EXPECT_EQ(Lines(check), (std::vector<std::string>{"3: línea GO (nota)", "6: GO 60:",
