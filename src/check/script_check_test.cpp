@@ -91,6 +91,14 @@ TEST(ScriptCheckTest, ColumnsAddedToATableCreatedInTheSameCall) {
   EXPECT_EQ(Lines(Check("tabla_nueva.sql")), (std::vector<std::string>{"15: la columna"}));
 }
 
+TEST(ScriptCheckTest, SettingsLeftForTheScriptsThatFollow) {
+  // ROWCOUNT 0 and IDENTITY_INSERT ... OFF put things back; a variable's SET
+  // is no option.
+  EXPECT_EQ(Lines(Check("ajustes.sql")),
+            (std::vector<std::string>{"10: SET QUOTED_IDENTIFIER (nota)", "10: SET ANSI_NULLS (nota)",
+                                      "11: SET FMTONLY", "13: SET ROWCOUNT", "13: la variable (nota)"}));
+}
+
 TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
   const ScriptCheck check = Check("go_trampas.sql");
   EXPECT_EQ(Lines(check), (std::vector<std::string>{"3: línea GO (nota)", "6: GO 60:",

@@ -1,11 +1,28 @@
 #include "check/setting_rules.h"
 
+#include <string>
+#include <string_view>
+#include <utility>
+
 namespace corvalen {
 namespace {
 
-constexpr const char16_t* kNames[] = {u"DATEFORMAT", u"LANGUAGE", u"DATEFIRST", u"XACT_ABORT",
-                                      u"NOEXEC", u"IMPLICIT_TRANSACTIONS",
-                                      u"TRANSACTION ISOLATION LEVEL"};
+constexpr const char16_t* kNames[] = {
+    u"DATEFORMAT", u"LANGUAGE",  u"DATEFIRST", u"XACT_ABORT",      u"NOEXEC",
+    u"IMPLICIT_TRANSACTIONS",    u"TRANSACTION ISOLATION LEVEL",   u"FMTONLY",
+    u"PARSEONLY",  u"ROWCOUNT",  u"IDENTITY_INSERT", u"QUOTED_IDENTIFIER", u"ANSI_NULLS"};
+
+// The options known by their word only (the others have a keyword).
+int WordSetting(const TsqlToken& t) {
+  if (t.kind != TsqlToken::kWord) return -1;
+  static constexpr std::pair<std::u16string_view, int> kWords[] = {
+      {u"fmtonly", 7}, {u"parseonly", 8}, {u"rowcount", 9}, {u"identity_insert", 10},
+      {u"quoted_identifier", 11}, {u"ansi_nulls", 12}};
+  for (const auto& [word, setting] : kWords) {
+    if (IsWord(t, word)) return setting;
+  }
+  return -1;
+}
 
 }  // namespace
 
@@ -22,9 +39,9 @@ void SettingRules::Token(const TsqlToken& t, const StatementInfo& s) {
     return;
   }
   if (t.paren != s.paren) return;
-  if (value_next_) {  // SET DATEFORMAT dmy: the value sets it
+  if (value_next_) {  // SET DATEFORMAT dmy: the value sets it; SET ROWCOUNT 0 lifts it
     value_next_ = false;
-    Apply(s, true);
+    Apply(s, !((listed_ & (1u << kRowCount)) != 0 && t.text == u"0"));
     listed_ = 0;
     return;
   }
@@ -44,11 +61,15 @@ void SettingRules::Token(const TsqlToken& t, const StatementInfo& s) {
       listed_ = 0;
       return;
     default:
+      setting = WordSetting(t);
       break;
   }
-  if (setting < 0) return;  // another option of the list, or a variable's SET
-  listed_ |= static_cast<uint8_t>(1u << setting);
-  if (setting == kDateFormat || setting == kLanguage || setting == kDateFirst) value_next_ = true;
+  if (setting < 0) return;  // another option of the list, a table's name, a variable's SET
+  listed_ |= static_cast<uint16_t>(1u << setting);
+  if (setting == kDateFormat || setting == kLanguage || setting == kDateFirst ||
+      setting == kRowCount) {
+    value_next_ = true;
+  }
   if (setting == kIsolation) Apply(s, true);
 }
 
@@ -67,11 +88,28 @@ void SettingRules::Apply(const StatementInfo& s, bool on) {
 
 void SettingRules::EndScript() {
   for (int k = 0; k < kSettings; ++k) {
-    if (!settings_[k] || !settings_[k]->on || k == kImplicit) continue;
+    if (!settings_[k] || k == kImplicit) continue;
     const size_t at = settings_[k]->at;
-    if (k == kNoExec) {
-      reporter_.Error(at, u"SET NOEXEC ON queda puesto en la conexión de la entidad: lo que sigue "
-                          u"no se ejecuta y se da por bueno");
+    const std::u16string name = kNames[k];
+    if (k == kQuotedIdentifier || k == kAnsiNulls) {
+      if (!settings_[k]->on) {
+        reporter_.Note(at, u"SET " + name + u" OFF queda puesto en la conexión de la entidad: los "
+                           u"procedimientos, vistas y funciones que creen los scripts que siguen "
+                           u"lo guardan");
+      }
+      continue;
+    }
+    if (!settings_[k]->on) continue;
+    if (k == kNoExec || k == kFmtOnly || k == kParseOnly) {
+      reporter_.Error(at, u"SET " + name + u" ON queda puesto en la conexión de la entidad: lo "
+                          u"que sigue no se ejecuta y se da por bueno");
+    } else if (k == kRowCount) {
+      reporter_.Error(at, u"SET ROWCOUNT queda puesto en la conexión de la entidad: en los "
+                          u"scripts que siguen cada INSERT, UPDATE y DELETE se detiene en ese "
+                          u"número de filas; termine con SET ROWCOUNT 0");
+    } else if (k == kIdentityInsert) {
+      reporter_.Note(at, u"SET IDENTITY_INSERT ON queda puesto en la conexión de la entidad: un "
+                         u"script que siga y lo ponga para otra tabla falla (Msg 8107)");
     } else {
       reporter_.Note(at, u"SET " + std::u16string(kNames[k]) + (k == kXactAbort ? u" ON" : u"") +
                              u" queda puesto en la conexión de la entidad para los scripts que "

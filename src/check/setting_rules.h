@@ -12,10 +12,11 @@
 namespace corvalen {
 
 // Errors: SET IMPLICIT_TRANSACTIONS OFF (alone or in a list of options;
-// also in error-only code); SET NOEXEC ON left on at the script's end where
-// the run can reach it. Notes: SET DATEFORMAT, LANGUAGE, DATEFIRST,
-// XACT_ABORT ON and TRANSACTION ISOLATION LEVEL left on; USE (the rest of
-// the script runs in that database).
+// also in error-only code); SET NOEXEC, FMTONLY or PARSEONLY ON, and SET
+// ROWCOUNT other than 0, left on at the script's end where the run can reach
+// it. Notes: SET DATEFORMAT, LANGUAGE, DATEFIRST, XACT_ABORT ON, TRANSACTION
+// ISOLATION LEVEL and IDENTITY_INSERT ON left on, QUOTED_IDENTIFIER and
+// ANSI_NULLS left OFF; USE (the rest of the script runs in that database).
 class SettingRules : public Rules {
  public:
   explicit SettingRules(Reporter& reporter) : reporter_(reporter) {}
@@ -28,7 +29,8 @@ class SettingRules : public Rules {
 
  private:
   enum Setting : uint8_t { kDateFormat, kLanguage, kDateFirst, kXactAbort, kNoExec, kImplicit,
-                           kIsolation, kSettings };
+                           kIsolation, kFmtOnly, kParseOnly, kRowCount, kIdentityInsert,
+                           kQuotedIdentifier, kAnsiNulls, kSettings };
   struct Set {
     size_t at;
     bool on;
@@ -39,7 +41,7 @@ class SettingRules : public Rules {
   std::optional<Set> settings_[kSettings];
   std::optional<size_t> last_use_;
   // The SET statement: the options listed so far.
-  uint8_t listed_ = 0;  // bits by Setting
+  uint16_t listed_ = 0;  // bits by Setting
   bool value_next_ = false;
 };
 
