@@ -99,6 +99,14 @@ TEST(ScriptCheckTest, SettingsLeftForTheScriptsThatFollow) {
                                       "11: SET FMTONLY", "13: SET ROWCOUNT", "13: la variable (nota)"}));
 }
 
+TEST(ScriptCheckTest, SystemProceduresThatRefuseATransaction) {
+  // Full-text search's and sp_dboption, by any path, in EXEC's text too; not
+  // another procedure, nor on the way to a failure.
+  EXPECT_EQ(Lines(Check("texto_completo.sql")),
+            (std::vector<std::string>{"1: EXEC sp_fulltext_database", "2: EXEC [sp_fulltext_catalog]",
+                                      "3: EXEC sp_dboption", "6: dentro de"}));
+}
+
 TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
   const ScriptCheck check = Check("go_trampas.sql");
   EXPECT_EQ(Lines(check), (std::vector<std::string>{"3: línea GO (nota)", "6: GO 60:",

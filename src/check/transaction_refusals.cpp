@@ -7,6 +7,23 @@ std::u16string VerbName(TsqlWord w) {
   return w == TsqlWord::kCreate ? u"CREATE" : w == TsqlWord::kAlter ? u"ALTER" : u"DROP";
 }
 
+// The system procedures that refuse to run inside a transaction: full-text
+// search's and sp_dboption.
+bool RefusesTransactions(const TsqlToken& t) {
+  if (t.kind != TsqlToken::kWord && t.kind != TsqlToken::kName) return false;
+  std::u16string key;
+  KeyOf(t.text, &key);
+  return (key.size() > 12 && key.compare(0, 12, u"sp_fulltext_") == 0) || key == u"sp_dboption";
+}
+
+// sys, dbo or master, bracketed or not: a system procedure's path.
+bool IsPathToSystemProcedure(const TsqlToken& t) {
+  if (t.kind != TsqlToken::kWord && t.kind != TsqlToken::kName) return false;
+  std::u16string key;
+  KeyOf(t.text, &key);
+  return key == u"sys" || key == u"dbo" || key == u"master";
+}
+
 }  // namespace
 
 void TransactionRefusals::Refused(size_t at, const std::u16string& what, const char16_t* msg) {
@@ -101,14 +118,19 @@ void TransactionRefusals::Ddl(const TsqlToken& t, const StatementInfo& s) {
 void TransactionRefusals::Exec(const TsqlToken& t, const StatementInfo& s) {
   switch (exec_) {
     case ExecStep::kStart:
-      // EXEC ('...' + '...'), or EXEC [sys.]sp_executesql N'...'.
+      // EXEC ('...' + '...'), EXEC [sys.]sp_executesql N'...', or a procedure
+      // that refuses transactions (EXEC @ret = [master..]sp_…).
       if (IsSymbol(t, u'(')) {
         exec_ = ExecStep::kParen;
         exec_text_.clear();
       } else if (IsWord(t, u"sp_executesql")) {
         exec_ = ExecStep::kExecuteSql;
         exec_text_.clear();
-      } else if (!(IsWord(t, u"sys") || IsWord(t, u"dbo") || IsSymbol(t, u'.'))) {
+      } else if (RefusesTransactions(t)) {
+        Refused(s.at, u"EXEC " + std::u16string(t.text), u"15002");
+        exec_ = ExecStep::kDone;
+      } else if (!(IsPathToSystemProcedure(t) || IsSymbol(t, u'.') ||
+                   t.kind == TsqlToken::kVariable || IsSymbol(t, u'='))) {
         exec_ = ExecStep::kDone;
       }
       break;
