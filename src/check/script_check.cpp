@@ -16,6 +16,7 @@
 #include "check/setting_rules.h"
 #include "check/sqlcmd_rules.h"
 #include "check/statements.h"
+#include "check/terminator_rules.h"
 #include "check/transaction_refusals.h"
 #include "check/transaction_rules.h"
 #include "platform/numbered_error.h"
@@ -122,13 +123,14 @@ void Judged(const std::u16string& path, int32_t pieces_per_call, const TextRules
   DeclarationRules declarations(reporter);
   CallCompileRules call_compile(reporter);
   SettingRules settings(reporter);
+  TerminatorRules terminators(reporter);
   // GO lines, the encoding and sqlcmd's directives break a call whatever
   // the database; the other families are T-SQL's.
   std::vector<Rules*> rules = {&indented, &sqlcmd};
   if (past_ascii) rules.push_back(&encoding);
   if (tsql) {
     for (Rules* family : std::initializer_list<Rules*>{&transactions, &refusals, &declarations,
-                                                       &call_compile, &settings}) {
+                                                       &call_compile, &settings, &terminators}) {
       rules.push_back(family);
     }
   }

@@ -107,6 +107,14 @@ TEST(ScriptCheckTest, SystemProceduresThatRefuseATransaction) {
                                       "3: EXEC sp_dboption", "6: dentro de"}));
 }
 
+TEST(ScriptCheckTest, StatementsThatWantASemicolon) {
+  // A CTE or XMLNAMESPACES after a statement without ';', and a MERGE without
+  // its own, even on the way to a failure: the call does not compile. Table
+  // hints, a join hint and a cursor's query are no such WITH or MERGE.
+  EXPECT_EQ(Lines(Check("terminadores.sql")),
+            (std::vector<std::string>{"3: WITH de", "5: WITH de", "7: WITH de", "15: MERGE sin"}));
+}
+
 TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
   const ScriptCheck check = Check("go_trampas.sql");
   EXPECT_EQ(Lines(check), (std::vector<std::string>{"3: línea GO (nota)", "6: GO 60:",

@@ -54,6 +54,7 @@ void StatementStream::Token(const TsqlToken& t) {
     return;
   }
   if (IsSymbol(t, u';')) {
+    statement_.semicolon = true;
     EndStatement();
     return;
   }

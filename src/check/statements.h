@@ -39,6 +39,7 @@ struct StatementInfo {
   // in a CATCH block or a branch whose condition holds only after an error.
   bool error_only = false;
   int32_t paren = 0;  // open parentheses before its first token
+  bool semicolon = false;  // at EndStatement: it ended at its own ';'
 };
 
 // A rule family. Every hook has a default that does nothing.
