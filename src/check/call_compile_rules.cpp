@@ -53,7 +53,7 @@ void CallCompileRules::StartPiece(const PieceInfo& piece) {
 
 void CallCompileRules::EndPiece() {
   for (AddedColumn& c : columns_) {
-    if (c.piece < piece_ && c.table_seen && c.used_at && !c.reported) {
+    if (c.table_seen && c.used_at && !c.reported) {
       c.reported = true;
       reporter_.Error(*c.used_at,
                       u"la columna " + c.column + u" se agrega a " + c.table +
@@ -175,11 +175,12 @@ void CallCompileRules::Created(const std::u16string& table_key) {
   if (created_tables_.size() < kMaxNamesFollowed) created_tables_.insert(table_key);
 }
 
-// A later piece that names an added column's table and reads the column.
+// A later statement of the call, in the same piece or a later one, that
+// names an added column's table and reads the column.
 void CallCompileRules::Uses(const TsqlToken& t, const StatementInfo& s) {
   if (columns_.empty() || (t.kind != TsqlToken::kWord && t.kind != TsqlToken::kName)) return;
   for (AddedColumn& c : columns_) {
-    if (c.piece >= piece_) continue;
+    if (c.piece == piece_ && s.at <= c.at) continue;  // the ALTER TABLE itself
     if (SameName(t.text, c.table_key)) c.table_seen = true;
     if (!c.used_at && ReadsColumns(s.verb) && SameName(t.text, c.column_key)) {
       c.used_at = reporter_.Pos(t.text.data());

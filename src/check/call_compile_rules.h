@@ -13,8 +13,8 @@
 
 namespace corvalen {
 
-// Errors: a column added by ALTER TABLE ... ADD and read in a later piece of
-// the call by DML or a condition naming its table (Msg 207; DDL that names
+// Errors: a column added by ALTER TABLE ... ADD and read later in the call
+// (its own piece included) by DML or a condition naming its table (Msg 207; DDL that names
 // it is resolved when it runs and is fine, and so is everything about a
 // table created earlier in the call by CREATE TABLE or SELECT ... INTO:
 // SQL Server defers compiling what names a table that does not exist yet);

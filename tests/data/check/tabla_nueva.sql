@@ -14,3 +14,6 @@ ALTER TABLE dbo.Vieja ADD Estado char(1) NULL;
 GO
 UPDATE dbo.Vieja SET Estado = 'A';
 GO
+ALTER TABLE dbo.Otra ADD Marca bit NULL;
+UPDATE dbo.Otra SET Marca = 0;
+GO
