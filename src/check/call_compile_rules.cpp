@@ -31,7 +31,8 @@ bool IsRoutineKind(TsqlWord w) {
 bool CallCompileRules::Wants(const StatementInfo& s) {
   // Every statement while a column added in the call may be read.
   return !columns_.empty() || s.verb == TsqlWord::kReturn || s.verb == TsqlWord::kCreate ||
-         s.verb == TsqlWord::kAlter || s.verb == TsqlWord::kUse || s.verb == TsqlWord::kSelect;
+         s.verb == TsqlWord::kAlter || s.verb == TsqlWord::kUse || s.verb == TsqlWord::kSelect ||
+         s.verb == TsqlWord::kExec || s.verb == TsqlWord::kExecute;
 }
 
 void CallCompileRules::StartCall(const CallInfo& call) {
@@ -56,7 +57,9 @@ void CallCompileRules::EndPiece() {
     if (c.table_seen && c.used_at && !c.reported) {
       c.reported = true;
       reporter_.Error(*c.used_at,
-                      u"la columna " + c.column + u" se agrega a " + c.table +
+                      u"la columna " + c.column +
+                          (c.renamed ? u" toma ese nombre (sp_rename) en " : u" se agrega a ") +
+                          c.table +
                           u" en la línea {línea}, en la misma llamada: SQL Server compila la "
                           u"llamada entera antes de ejecutarla y aún no la conoce (Msg 207)",
                       c.at);
@@ -80,6 +83,7 @@ void CallCompileRules::Token(const TsqlToken& t, const StatementInfo& s) {
     named_ = false;
     add_next_ = false;
     into_next_ = false;
+    rename_step_ = 0;
     if (s.verb == TsqlWord::kReturn && piece_ < call_last_ && !reported_return_ && !s.error_only) {
       reported_return_ = true;
       reporter_.Error(s.at,
@@ -96,6 +100,8 @@ void CallCompileRules::Token(const TsqlToken& t, const StatementInfo& s) {
     } else if (!into_next_ && t.word == TsqlWord::kInto && t.paren == s.paren) {
       into_next_ = true;
     }
+  } else if (s.verb == TsqlWord::kExec || s.verb == TsqlWord::kExecute) {
+    Rename(t, s);
   } else if (s.verb == TsqlWord::kUse && s.index == 1 && IsNamePart(t)) {
     KeyOf(t.text, &key_);
     if (auto it = databases_.find(key_); it != databases_.end()) {
@@ -155,15 +161,56 @@ void CallCompileRules::Ddl(const TsqlToken& t, const StatementInfo& s) {
     default:
       break;
   }
+  AddColumn(name_.last(), t.text, s.at, false);
+}
+
+void CallCompileRules::AddColumn(std::u16string_view table, std::u16string_view column, size_t at,
+                                 bool renamed) {
   if (columns_.size() >= kMaxColumns) return;  // bounded on hostile input
   AddedColumn c;
-  c.table = name_.last();
-  c.table_key = name_.key();
-  c.column = t.text;
-  KeyOf(t.text, &c.column_key);
+  c.table = table;
+  KeyOf(table, &c.table_key);
+  c.column = column;
+  KeyOf(column, &c.column_key);
   c.piece = piece_;
-  c.at = s.at;
+  c.at = at;
+  c.renamed = renamed;
   columns_.push_back(std::move(c));
+}
+
+// EXEC [sys.]sp_rename 'schema.table.column', 'new', 'COLUMN' (positional
+// literals): the new name is a column SQL Server does not know when it
+// compiles the call.
+void CallCompileRules::Rename(const TsqlToken& t, const StatementInfo& s) {
+  if (rename_step_ == 0) {
+    if (IsWord(t, u"sp_rename")) {
+      rename_step_ = 1;
+    } else if (!IsWord(t, u"sys") && !IsWord(t, u"dbo") && !IsSymbol(t, u'.')) {
+      rename_step_ = 0xFF;
+    }
+    return;
+  }
+  if (rename_step_ > 5) return;
+  const bool argument = rename_step_ % 2 == 1;
+  if (argument != (t.kind == TsqlToken::kString) || (!argument && !IsSymbol(t, u','))) {
+    rename_step_ = 0xFF;
+    return;
+  }
+  if (argument) {
+    std::u16string& text = rename_args_[rename_step_ / 2];
+    text.clear();
+    AppendLiteralText(t.text, &text);
+  }
+  if (++rename_step_ != 6) return;
+  std::u16string kind;
+  KeyOf(rename_args_[2], &kind);
+  const std::u16string& old_name = rename_args_[0];
+  const size_t dot = old_name.rfind(u'.');
+  if (kind != u"column" || dot == std::u16string::npos || dot == 0) return;
+  const size_t table_dot = old_name.rfind(u'.', dot - 1);
+  const size_t table_start = table_dot == std::u16string::npos ? 0 : table_dot + 1;
+  const std::u16string table = old_name.substr(table_start, dot - table_start);
+  AddColumn(table, rename_args_[1], s.at, true);
 }
 
 void CallCompileRules::EndStatement(const StatementInfo&) {

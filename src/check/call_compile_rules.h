@@ -18,7 +18,8 @@ namespace corvalen {
 // it is resolved when it runs and is fine, and so is everything about a
 // table created earlier in the call by CREATE TABLE or SELECT ... INTO:
 // SQL Server defers compiling what names a table that does not exist yet);
-// a batch-level RETURN with pieces
+// a column renamed by EXEC sp_rename ... 'COLUMN' is read so too; a
+// batch-level RETURN with pieces
 // after it in the call; USE of a database created in the call (Msg 911);
 // CREATE SCHEMA, RULE, DEFAULT and CREATE/ALTER PROCEDURE, FUNCTION,
 // TRIGGER, VIEW that are not the call's first statement, a second one in a
@@ -40,12 +41,15 @@ class CallCompileRules : public Rules {
     std::u16string table, table_key, column, column_key;
     size_t piece, at;
     bool table_seen = false, reported = false;
+    bool renamed = false;  // named so by sp_rename ... 'COLUMN', not added
     std::optional<size_t> used_at;
   };
   void Ddl(const TsqlToken& t, const StatementInfo& s);
   void MustOpenCall(const StatementInfo& s, std::u16string_view kind);
   void Uses(const TsqlToken& t, const StatementInfo& s);
   void Created(const std::u16string& table_key);
+  void Rename(const TsqlToken& t, const StatementInfo& s);
+  void AddColumn(std::u16string_view table, std::u16string_view column, size_t at, bool renamed);
 
   static constexpr size_t kMaxColumns = 256;  // added columns followed in one call
   Reporter& reporter_;
@@ -63,6 +67,9 @@ class CallCompileRules : public Rules {
   bool named_ = false;
   bool add_next_ = false;  // ALTER TABLE ... ADD: a column's name comes next
   bool into_next_ = false;  // SELECT ... INTO: the new table's name comes next
+  // EXEC sp_rename 'table.column', 'new', 'COLUMN': its arguments so far.
+  uint8_t rename_step_ = 0;
+  std::u16string rename_args_[3];
   std::u16string key_;
   // A routine's body: CREATE or ALTER [OR ALTER] read, its kind next.
   size_t body_create_at_ = 0;

@@ -88,6 +88,10 @@ TEST(ScriptCheckTest, PiecesThatShareACall) {
 TEST(ScriptCheckTest, ColumnsAddedToATableCreatedInTheSameCall) {
   // CREATE TABLE or SELECT ... INTO earlier in the call: what names the table
   // is compiled when it runs. Only the table that already existed is Msg 207.
+  // A column renamed by sp_rename is new to the call just the same; a table
+  // or an index renamed is not a column.
+  EXPECT_EQ(Lines(Check("renombrar.sql")), (std::vector<std::string>{"3: la columna"}));
+  EXPECT_TRUE(Says(Check("renombrar.sql"), 3, "Correo toma ese nombre (sp_rename) en Cliente en la línea 1"));
   EXPECT_EQ(Lines(Check("tabla_nueva.sql")),
             (std::vector<std::string>{"15: la columna", "18: la columna"}));
 }
