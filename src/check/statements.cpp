@@ -61,6 +61,8 @@ void StatementStream::Token(const TsqlToken& t) {
   reach_.Token(t);
   const bool first_of_call = tokens_in_call_++ == 0;
   if (t.statement || !open_) {
+    const bool after_unended = open_;
+    const TsqlWord previous_verb = statement_.verb;
     EndStatement();
     statement_ = StatementInfo{t.statement ? t.word : TsqlWord::kOther,
                                reporter_.Pos(t.text.data()),
@@ -68,6 +70,8 @@ void StatementStream::Token(const TsqlToken& t) {
                                first_of_call,
                                reach_.error_only(),
                                t.paren};
+    statement_.after_unended = after_unended;
+    statement_.previous_verb = previous_verb;
     open_ = true;
     wanting_ = 0;
     for (size_t k = 0; k < rules_.size() && k < 32; ++k) {

@@ -40,6 +40,10 @@ struct StatementInfo {
   bool error_only = false;
   int32_t paren = 0;  // open parentheses before its first token
   bool semicolon = false;  // at EndStatement: it ended at its own ';'
+  // The statement before, in the same call, had not ended by ';' when this
+  // one started; its verb (kBegin, kElse, kIf, ... for the heads of blocks).
+  bool after_unended = false;
+  TsqlWord previous_verb = TsqlWord::kOther;
 };
 
 // A rule family. Every hook has a default that does nothing.

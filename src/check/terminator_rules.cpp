@@ -1,6 +1,21 @@
 #include "check/terminator_rules.h"
 
 namespace corvalen {
+namespace {
+
+// What a statement may follow without ';' between: the heads of blocks and
+// conditions, END, a label (or a procedure called without EXEC).
+bool HeadsABlock(TsqlWord verb) {
+  switch (verb) {
+    case TsqlWord::kBegin: case TsqlWord::kElse: case TsqlWord::kEnd: case TsqlWord::kIf:
+    case TsqlWord::kWhile: case TsqlWord::kOther:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
 
 void TerminatorRules::Token(const TsqlToken& t, const StatementInfo& s) {
   if (reporter_.inner()) return;
@@ -8,6 +23,12 @@ void TerminatorRules::Token(const TsqlToken& t, const StatementInfo& s) {
     cte_ = Cte::kNone;
     merge_using_ = false;
     previous_for_ = false;
+    if (s.verb == TsqlWord::kThrow && s.after_unended && !HeadsABlock(s.previous_verb)) {
+      reporter_.Always(s.at, FindingLevel::kError,
+                       u"THROW sin ; en la instrucción anterior: SQL Server lo lee como parte "
+                       u"de ella (SELECT x THROW le da un alias y el error se pierde) o rechaza "
+                       u"la llamada; ponga ; antes de THROW");
+    }
     return;
   }
   if (s.verb == TsqlWord::kMerge && t.paren == s.paren && IsWord(t, u"using")) merge_using_ = true;

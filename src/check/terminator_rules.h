@@ -12,8 +12,10 @@ namespace corvalen {
 // Errors: a common table expression (WITH name [(columns)] AS (...)) or
 // WITH XMLNAMESPACES (...) that follows a statement not ended by ';' (Msg
 // 319; after IF or WHILE's condition, BEGIN, ELSE or END nothing is said);
-// a MERGE ... USING not ended by ';' (Msg 10713). Syntax errors fail the
-// call whether the run reaches them or not.
+// a MERGE ... USING not ended by ';' (Msg 10713); a THROW after a statement
+// not ended by ';' (read as part of it: SELECT x THROW names a column THROW,
+// and the error is lost). Syntax errors fail the call whether the run
+// reaches them or not.
 class TerminatorRules : public Rules {
  public:
   explicit TerminatorRules(Reporter& reporter) : reporter_(reporter) {}
