@@ -127,4 +127,23 @@ void EncodingRules::Finish() {
   }
 }
 
+void NarrowLiterals::Observe(const TsqlToken& t) {
+  if (t.kind != TsqlToken::kString || reporter_.inner() || t.text.empty() || t.text[0] != u'\'') {
+    return;
+  }
+  const AnsiBytes& ansi = Ansi();
+  for (size_t i = 1; i < t.text.size(); ++i) {
+    const char16_t c = t.text[i];
+    if (c < 0x80 || ansi.ByteOf(c) != 0) continue;
+    // A surrogate pair is one character.
+    const size_t length = c >= 0xD800 && c <= 0xDBFF && i + 1 < t.text.size() ? 2 : 1;
+    reporter_.Error(reporter_.Pos(t.text.data()),
+                    u"texto sin N con un carácter que Windows-1252 no tiene (" +
+                        std::u16string(t.text.substr(i, length)) +
+                        u"): SQL Server lo convierte a la página de códigos de la base y lo "
+                        u"guarda como ?; escríbalo N'…'");
+    return;
+  }
+}
+
 }  // namespace corvalen

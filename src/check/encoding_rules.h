@@ -35,6 +35,24 @@ class EncodingRules : public Rules {
   std::optional<size_t> foreign_run_;   // a run of accented letters in a string or name
 };
 
+// Error: a string literal without N ('...', not N'...') holding characters
+// that Windows-1252 lacks, in a file read as Unicode (with a byte-order
+// mark): SQL Server converts such a literal to the database's code page and
+// they become '?'. Routine bodies included, EXEC's text not (its literal is
+// the EXEC's own).
+class NarrowLiterals : public Rules {
+ public:
+  explicit NarrowLiterals(Reporter& reporter) : reporter_(reporter) {}
+
+  uint32_t Watches() const override { return 1u << TsqlToken::kString; }
+  void Token(const TsqlToken& t, const StatementInfo&) override { Observe(t); }
+  void BodyToken(const TsqlToken& t) override { Observe(t); }
+  void Observe(const TsqlToken& t);
+
+ private:
+  Reporter& reporter_;
+};
+
 }  // namespace corvalen
 
 #endif  // CORVALEN_CHECK_ENCODING_RULES_H_

@@ -124,10 +124,14 @@ void Judged(const std::u16string& path, int32_t pieces_per_call, const TextRules
   CallCompileRules call_compile(reporter);
   SettingRules settings(reporter);
   TerminatorRules terminators(reporter);
+  NarrowLiterals narrow_literals(reporter);
   // GO lines, the encoding and sqlcmd's directives break a call whatever
   // the database; the other families are T-SQL's.
   std::vector<Rules*> rules = {&indented, &sqlcmd};
   if (past_ascii) rules.push_back(&encoding);
+  if (tsql && s->encoding != TextEncoding::kAnsiCodePage && !IsAscii(s->text)) {
+    rules.push_back(&narrow_literals);
+  }
   if (tsql) {
     for (Rules* family : std::initializer_list<Rules*>{&transactions, &refusals, &declarations,
                                                        &call_compile, &settings, &terminators}) {

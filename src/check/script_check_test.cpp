@@ -156,6 +156,15 @@ TEST(ScriptCheckTest, ANulCharacterThatTheRunRefusesOnAnyDatabase) {
   }
 }
 
+TEST(ScriptCheckTest, LiteralsWithoutNThatLoseTheirCharacters) {
+  // A Unicode file: a literal without N loses what Windows-1252 lacks, in a
+  // routine's body too; N'…', accents and € are kept, comments hold nothing.
+  const ScriptCheck check = Check("sin_n.sql");
+  EXPECT_EQ(Lines(check), (std::vector<std::string>{"1: texto sin", "1: texto sin", "4: texto sin"}));
+  EXPECT_TRUE(Says(check, 1, "(😀)"));
+  EXPECT_TRUE(Lines(Check("sin_n.sql", kMaxPiecesPerCall, Dialect::kPostgresql)).empty());
+}
+
 TEST(ScriptCheckTest, GroupLinesAreTheFilesWhateverItsLineEnds) {
   for (const char* name : {"rangos_crlf.sql", "rangos_lf.sql", "rangos_mixto.sql"}) {
     SCOPED_TRACE(name);

@@ -1,0 +1,5 @@
+﻿INSERT INTO t VALUES ('Ελληνικά', N'Ελληνικά', 'ñandú €', 'emoji 😀');
+GO
+-- 'Ωμέγα' en un comentario
+CREATE PROCEDURE p AS SELECT 'Привет';
+GO
