@@ -50,7 +50,7 @@ void TerminatorRules::Follow(const TsqlToken& t) {
   cte_ = Cte::kNone;
   switch (step) {
     case Cte::kWith:
-      if (IsWord(t, u"xmlnamespaces")) {
+      if (IsWord(t, u"xmlnamespaces") || IsWord(t, u"change_tracking_context")) {
         cte_ = Cte::kNamespaces;
       } else if (IsNamePart(t)) {
         cte_ = Cte::kName;

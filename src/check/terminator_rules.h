@@ -9,8 +9,8 @@
 
 namespace corvalen {
 
-// Errors: a common table expression (WITH name [(columns)] AS (...)) or
-// WITH XMLNAMESPACES (...) that follows a statement not ended by ';' (Msg
+// Errors: a common table expression (WITH name [(columns)] AS (...)), WITH
+// XMLNAMESPACES (...) or WITH CHANGE_TRACKING_CONTEXT (...) that follows a statement not ended by ';' (Msg
 // 319; after IF or WHILE's condition, BEGIN, ELSE or END nothing is said);
 // a MERGE ... USING not ended by ';' (Msg 10713); a THROW after a statement
 // not ended by ';' (read as part of it: SELECT x THROW names a column THROW,
