@@ -13,6 +13,7 @@
 #include "check/declaration_rules.h"
 #include "check/encoding_rules.h"
 #include "check/go_lines.h"
+#include "check/routine_body_rules.h"
 #include "check/setting_rules.h"
 #include "check/sqlcmd_rules.h"
 #include "check/statements.h"
@@ -124,6 +125,7 @@ void Judged(const std::u16string& path, int32_t pieces_per_call, const TextRules
   CallCompileRules call_compile(reporter);
   SettingRules settings(reporter);
   TerminatorRules terminators(reporter);
+  RoutineBodyRules routine_bodies(reporter);
   NarrowLiterals narrow_literals(reporter);
   // GO lines, the encoding and sqlcmd's directives break a call whatever
   // the database; the other families are T-SQL's.
@@ -134,7 +136,8 @@ void Judged(const std::u16string& path, int32_t pieces_per_call, const TextRules
   }
   if (tsql) {
     for (Rules* family : std::initializer_list<Rules*>{&transactions, &refusals, &declarations,
-                                                       &call_compile, &settings, &terminators}) {
+                                                       &call_compile, &settings, &terminators,
+                                                       &routine_bodies}) {
       rules.push_back(family);
     }
   }

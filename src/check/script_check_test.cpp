@@ -123,6 +123,15 @@ TEST(ScriptCheckTest, StatementsThatWantASemicolon) {
                                       "29: THROW sin"}));
 }
 
+TEST(ScriptCheckTest, WhatFollowsTheEndOfARoutinesBody) {
+  // After the END of a BEGIN ... END body: a GRANT, a PRINT. Not a ';', nor
+  // what follows the END of a CASE, a TRY or a CATCH, END CONVERSATION, a
+  // parameter's AS or EXECUTE AS; a body that opens with BEGIN TRAN is not
+  // a block.
+  EXPECT_EQ(Lines(Check("cuerpos.sql")), (std::vector<std::string>{"6: esto sigue", "18: esto sigue"}));
+  EXPECT_TRUE(Says(Check("cuerpos.sql"), 6, "cuerpo de PROCEDURE (BEGIN en la línea 2)"));
+}
+
 TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
   const ScriptCheck check = Check("go_trampas.sql");
   EXPECT_EQ(Lines(check), (std::vector<std::string>{"3: línea GO (nota)", "6: GO 60:",
