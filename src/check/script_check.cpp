@@ -73,6 +73,25 @@ struct Script {
   std::vector<PieceGroup> groups;
 };
 
+// A call that ends inside a BEGIN ... END, TRY, CATCH or CASE block, or
+// holds an END that closes nothing: a GO in the middle of a block, where
+// the run's calls part, splits it, and SQL Server refuses both halves.
+void JudgeBlocks(std::u16string_view text, const TsqlReader& reader, FoundList* found) {
+  if (const char16_t* at = reader.open_block_at()) {
+    found->Add({static_cast<size_t>(at - text.data()), FindingLevel::kError,
+                u"la llamada termina dentro de este " + std::u16string(reader.open_block_word()) +
+                    u": su END queda fuera de ella (un GO en medio del bloque, donde se parten "
+                    u"las llamadas) y SQL Server la rechaza",
+                std::nullopt});
+  }
+  if (const char16_t* at = reader.unmatched_end_at()) {
+    found->Add({static_cast<size_t>(at - text.data()), FindingLevel::kError,
+                u"END que no cierra nada en su llamada: su BEGIN quedó en otra (un GO en medio "
+                u"del bloque, donde se parten las llamadas) y SQL Server la rechaza",
+                std::nullopt});
+  }
+}
+
 // The calls read by SQL Server's rules, every family fed.
 void JudgeCalls(const Script& s, const std::vector<Rules*>& rules, bool tsql, Reporter& reporter,
                 FoundList* found) {
@@ -93,6 +112,12 @@ void JudgeCalls(const Script& s, const std::vector<Rules*>& rules, bool tsql, Re
       if (k < group.last) {
         if (tsql && reader.open() != TsqlOpen::kNothing) {
           JudgeGoInside(s.text, reader, go, false, found);
+        } else if (const char16_t* at = tsql ? reader.open_block_at() : nullptr) {
+          found->Add({go, FindingLevel::kNote,
+                      u"línea GO dentro del " + std::u16string(reader.open_block_word()) +
+                          u" abierto en la línea {línea}: ambas mitades van en la misma llamada, "
+                          u"que lo lee entero; con otro PiecesPerCall SQL Server las rechazaría",
+                      static_cast<size_t>(at - s.text.data())});
         }
         reader.Read(u"\r\n", stream);
       } else {
@@ -100,6 +125,7 @@ void JudgeCalls(const Script& s, const std::vector<Rules*>& rules, bool tsql, Re
         if (tsql && boundary_open) JudgeGoInside(s.text, reader, go, true, found);
       }
     }
+    if (tsql && !boundary_open) JudgeBlocks(s.text, reader, found);
     stream.EndCall();
   }
   stream.EndScript();

@@ -132,6 +132,16 @@ TEST(ScriptCheckTest, WhatFollowsTheEndOfARoutinesBody) {
   EXPECT_TRUE(Says(Check("cuerpos.sql"), 6, "cuerpo de PROCEDURE (BEGIN en la línea 2)"));
 }
 
+TEST(ScriptCheckTest, AGoInsideABlock) {
+  // Pieces in one call read the block whole (a note at each GO); one piece a
+  // call leaves each half refused: the open BEGIN or BEGIN TRY, the stray END.
+  EXPECT_EQ(Lines(Check("go_en_bloque.sql")),
+            (std::vector<std::string>{"4: línea GO (nota)", "10: línea GO (nota)"}));
+  EXPECT_EQ(Lines(Check("go_en_bloque.sql", 1)),
+            (std::vector<std::string>{"2: la llamada", "6: END que", "8: la llamada", "11: END que"}));
+  EXPECT_TRUE(Says(Check("go_en_bloque.sql", 1), 8, "dentro de este BEGIN TRY"));
+}
+
 TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
   const ScriptCheck check = Check("go_trampas.sql");
   EXPECT_EQ(Lines(check), (std::vector<std::string>{"3: línea GO (nota)", "6: GO 60:",
@@ -223,8 +233,9 @@ TEST(ScriptCheckTest, OtherDatabasesAreJudgedByWhatTheRunRefuses) {
   // SQLite's connection refuses them as they run; the check tells them first.
   EXPECT_EQ(Lines(Check("postgres.sql", kMaxPiecesPerCall, Dialect::kSqlite)),
             (std::vector<std::string>{"1: BEGIN en", "5: El lote"}));
+  // Read as T-SQL, `BEGIN;` opens a block that the GO of line 4 cuts.
   EXPECT_EQ(Lines(Check("postgres.sql", kMaxPiecesPerCall, Dialect::kSqlServer)),
-            (std::vector<std::string>{"3: COMMIT confirma", "6: línea GO"}));
+            (std::vector<std::string>{"3: COMMIT confirma", "4: línea GO (nota)", "6: línea GO"}));
 }
 
 TEST(ScriptCheckTest, FindingsAreCappedPerFile) {

@@ -180,7 +180,8 @@ void TsqlReader::Classify(TsqlToken::Kind kind, const char16_t* text, size_t siz
   bool starts = expect_statement_;
   bool consumed = false;  // the word completes BEGIN or END
   expect_statement_ = false;
-  auto push = [&](Frame f) {
+  auto push = [&](Frame f, const char16_t* at) {
+    if (depth_ == 0) outermost_at_ = at;
     if (depth_ < kMaxFrames) frames_[depth_] = f;
     ++depth_;
     if (f == kCatchFrame) ++catches_;
@@ -188,16 +189,19 @@ void TsqlReader::Classify(TsqlToken::Kind kind, const char16_t* text, size_t siz
   if (pending_begin_) {
     pending_begin_ = false;
     if (w == TsqlWord::kTry || w == TsqlWord::kCatch) {
-      push(w == TsqlWord::kTry ? kTryFrame : kCatchFrame);
+      push(w == TsqlWord::kTry ? kTryFrame : kCatchFrame, begin_at_);
       consumed = true;
     } else if (w != TsqlWord::kTran && w != TsqlWord::kTransaction &&
                w != TsqlWord::kDistributed && w != TsqlWord::kDialog &&
                w != TsqlWord::kConversation) {
-      push(kBlock);
+      push(kBlock, begin_at_);
       starts = true;
     }
   } else if (pending_end_) {
     pending_end_ = false;
+    if (w != TsqlWord::kConversation && depth_ == 0 && unmatched_end_at_ == nullptr) {
+      unmatched_end_at_ = end_at_;
+    }
     if (w != TsqlWord::kConversation && depth_ > 0) {
       --depth_;
       if (depth_ < kMaxFrames && frames_[depth_] == kCatchFrame) --catches_;
@@ -231,16 +235,18 @@ void TsqlReader::Classify(TsqlToken::Kind kind, const char16_t* text, size_t siz
     if (t->statement) StartForm(w);
     if (kind == TsqlToken::kWord) {
       if (w == TsqlWord::kCase) {
-        push(kCaseFrame);
+        push(kCaseFrame, text);
       } else if (w == TsqlWord::kEnd) {
         if (in_case) {
           --depth_;  // the END of a CASE expression
           t->statement = false;
         } else {
           pending_end_ = true;
+          end_at_ = text;
         }
       } else if (w == TsqlWord::kBegin && t->statement) {
         pending_begin_ = true;
+        begin_at_ = text;
       } else if (w == TsqlWord::kElse && !in_case) {
         expect_statement_ = true;
       }
@@ -261,6 +267,22 @@ void TsqlReader::Classify(TsqlToken::Kind kind, const char16_t* text, size_t siz
   binding_previous_ = Binds(*t);
   previous_word_ = kind == TsqlToken::kWord ? w : TsqlWord::kOther;
   previous_colon_ = IsSymbol(kind, text, u':');
+}
+
+const char16_t* TsqlReader::open_block_at() const {
+  if (pending_end_) return depth_ > 1 ? outermost_at_ : nullptr;
+  if (depth_ > 0) return outermost_at_;
+  return pending_begin_ ? begin_at_ : nullptr;
+}
+
+std::u16string_view TsqlReader::open_block_word() const {
+  if (depth_ == 0 || (pending_end_ && depth_ == 1)) return u"BEGIN";
+  switch (frames_[0]) {
+    case kTryFrame: return u"BEGIN TRY";
+    case kCatchFrame: return u"BEGIN CATCH";
+    case kCaseFrame: return u"CASE";
+    default: return u"BEGIN";
+  }
 }
 
 }  // namespace corvalen

@@ -111,6 +111,17 @@ class TsqlReader {
   TsqlOpen open() const { return scanner_.open(); }
   const char16_t* opened_at() const { return scanner_.opened_at(); }
 
+  // After Read: where the outermost BEGIN ... END, TRY, CATCH or CASE block
+  // still open at the end of what was read opened (null when none), and
+  // that block's first word; where the first END that closed nothing stood.
+  // Routine bodies (skimmed) do not count.
+  const char16_t* open_block_at() const;
+  std::u16string_view open_block_word() const;
+  const char16_t* unmatched_end_at() const {
+    return unmatched_end_at_ != nullptr || !pending_end_ || depth_ > 0 ? unmatched_end_at_
+                                                                        : end_at_;
+  }
+
  private:
   // Statement position and nesting for the token of `kind` at `text`
   // (`size` code units). Its parts go in registers, not in a record.
@@ -143,6 +154,12 @@ class TsqlReader {
   int32_t depth_ = 0;
   int32_t catches_ = 0;
   Frame frames_[kMaxFrames] = {};
+  // Where the outermost block opened, the BEGIN waiting for its next word,
+  // the END waiting for its own, and the first END that closed nothing.
+  const char16_t* outermost_at_ = nullptr;
+  const char16_t* begin_at_ = nullptr;
+  const char16_t* end_at_ = nullptr;
+  const char16_t* unmatched_end_at_ = nullptr;
 };
 
 }  // namespace corvalen
