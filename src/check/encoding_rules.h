@@ -45,7 +45,12 @@ class NarrowLiterals : public Rules {
   explicit NarrowLiterals(Reporter& reporter) : reporter_(reporter) {}
 
   uint32_t Watches() const override { return 1u << TsqlToken::kString; }
-  void Token(const TsqlToken& t, const StatementInfo&) override { Observe(t); }
+  // Messages (PRINT, RAISERROR, THROW) only show it: not judged.
+  void Token(const TsqlToken& t, const StatementInfo& s) override {
+    if (s.verb != TsqlWord::kPrint && s.verb != TsqlWord::kRaiserror && s.verb != TsqlWord::kThrow) {
+      Observe(t);
+    }
+  }
   void BodyToken(const TsqlToken& t) override { Observe(t); }
   void Observe(const TsqlToken& t);
 

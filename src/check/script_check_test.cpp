@@ -177,7 +177,8 @@ TEST(ScriptCheckTest, ANulCharacterThatTheRunRefusesOnAnyDatabase) {
 
 TEST(ScriptCheckTest, LiteralsWithoutNThatLoseTheirCharacters) {
   // A Unicode file: a literal without N loses what Windows-1252 lacks, in a
-  // routine's body too; N'…', accents and € are kept, comments hold nothing.
+  // routine's body too; N'…', accents and € are kept, comments hold nothing,
+  // and a message (PRINT, RAISERROR) only shows it.
   const ScriptCheck check = Check("sin_n.sql");
   EXPECT_EQ(Lines(check), (std::vector<std::string>{"1: texto sin", "1: texto sin", "4: texto sin"}));
   EXPECT_TRUE(Says(check, 1, "(😀)"));

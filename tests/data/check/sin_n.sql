@@ -3,3 +3,5 @@ GO
 -- 'Ωμέγα' en un comentario
 CREATE PROCEDURE p AS SELECT 'Привет';
 GO
+PRINT '✓ hecho'; RAISERROR('→ paso', 0, 1);
+GO
