@@ -30,6 +30,10 @@ constexpr SQLSMALLINT kMaxRecords = 200;
 // Said once when the connection is gone in the middle of a batch: the driver
 // has nothing further to tell about it.
 constexpr char16_t kConnectionLost[] = u"Se perdi\u00F3 la conexi\u00F3n con el servidor.";
+constexpr char16_t kNoTransactionAnswer[] =
+    u"El servidor no respondi\u00F3 a la comprobaci\u00F3n de la transacci\u00F3n: el script "
+    u"dej\u00F3 puesto SET NOEXEC ON (o FMTONLY, PARSEONLY) y lo que sigui\u00F3 no se "
+    u"ejecut\u00F3.";
 // Said for a failing step that came without a diagnostic record (a server's
 // DONE with its error flag and no error message).
 constexpr char16_t kFailedWithoutReason[] =
@@ -363,12 +367,18 @@ class OdbcConnection : public Connection {
                           SQL_IS_UINTEGER),
           stmt);
     std::basic_string<SQLWCHAR> wide = ToSqlWide(query);
-    Check(SQLExecDirectW(stmt.get(), wide.data(), static_cast<SQLINTEGER>(wide.size())), stmt);
+    // A server that compiles and does not run (NOEXEC, FMTONLY, PARSEONLY
+    // left on) answers without the row.
+    auto answered = [&](SQLRETURN rc) {
+      if (rc == SQL_NO_DATA) Fail(kNoTransactionAnswer);
+      Check(rc, stmt);
+    };
+    answered(SQLExecDirectW(stmt.get(), wide.data(), static_cast<SQLINTEGER>(wide.size())));
     SQLSMALLINT columns = 0;
     while (SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns < 3) {
-      Check(SQLMoreResults(stmt.get()), stmt);
+      answered(SQLMoreResults(stmt.get()));
     }
-    Check(SQLFetch(stmt.get()), stmt);
+    answered(SQLFetch(stmt.get()));
     int64_t values[3] = {};
     for (SQLUSMALLINT column = 1; column <= 3; ++column) {
       SQLLEN indicator = 0;
@@ -392,7 +402,10 @@ class OdbcConnection : public Connection {
     // commit does not.
     if (sql_server_) {
       try {
-        Execute(u"SET IMPLICIT_TRANSACTIONS OFF");
+        // A rollback also lifts a NOEXEC the script left on, under which a
+        // driver's rollback sent as text would not run.
+        Execute(completion == SQL_ROLLBACK ? u"SET NOEXEC OFF\r\nSET IMPLICIT_TRANSACTIONS OFF"
+                                           : u"SET IMPLICIT_TRANSACTIONS OFF");
       } catch (const NumberedError&) {
         if (completion == SQL_COMMIT) throw;
       }

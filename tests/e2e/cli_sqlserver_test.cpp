@@ -188,6 +188,8 @@ TEST_P(CliSqlServerGuardTest, AllOrNothingWhateverTheScriptDoesWithItsTransactio
       {"commit_oculto.sql", "PiecesPerCall=1\n", 2, {one}, "después del grupo de las líneas 1-2",
        true},
       {"anidada_equilibrada.sql", "PiecesPerCall=1\n", 0, {one, two}, "", false},
+      // Compiled and not run: the check gets no answer, nothing is kept.
+      {"noexec.sql", "", 2, {}, "dejó puesto SET NOEXEC ON", false},
       {"implicitas_apagadas.sql", "PiecesPerCall=1\n", 2, {}, "después del grupo de las líneas 4-5",
        true},
       // A server that stops answering: within the bound and the grace.

@@ -633,6 +633,17 @@ class TdsTestServer::Session {
 
   Outcome Statement(int32_t line, std::string_view s, uint16_t more) {
     const std::string u = Upper(s);
+    // Under NOEXEC every statement is compiled and not run: no rows, no
+    // change; only SET NOEXEC itself acts.
+    if (u.starts_with("SET NOEXEC ")) {
+      noexec_ = u.ends_with(" ON");
+      Done(more);
+      return Outcome::kDone;
+    }
+    if (noexec_) {
+      Done(more);
+      return Outcome::kDone;
+    }
     if (u.starts_with("IF @@TRANCOUNT > 0 ")) {
       bool ok = true;
       if (trancount_ > 0) ok = End(u.find("COMMIT") != std::string::npos, line);
@@ -769,6 +780,7 @@ class TdsTestServer::Session {
   int64_t transaction_id_ = 0;
   bool implicit_ = false;
   bool xact_abort_ = false;
+  bool noexec_ = false;
   bool doomed_ = false;  // XACT_STATE() = -1
   bool in_batch_ = false;
   // The statements that wrote in the open transaction, and the savepoints

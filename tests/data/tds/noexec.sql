@@ -1,0 +1,3 @@
+SET NOEXEC ON
+INSERT INTO aranceles VALUES (1)
+GO
