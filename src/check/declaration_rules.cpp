@@ -1,5 +1,7 @@
 #include "check/declaration_rules.h"
 
+#include <optional>
+
 namespace corvalen {
 
 void DeclarationRules::StartCall(const CallInfo& call) {
@@ -28,9 +30,16 @@ void DeclarationRules::Token(const TsqlToken& t, const StatementInfo& s) {
         return;
       }
       if (first_name_ && IsNamePart(t)) {
-        Declare(t, call_cursors_, u"el cursor ", u"16915");
+        KeyOf(t.text, &cursor_);
+        cursor_text_ = t.text;
+        cursor_at_ = reporter_.Pos(t.text.data());
+        cursor_local_ = false;
         return;
       }
+    }
+    if (!cursor_.empty() && t.kind == TsqlToken::kWord) {
+      if (IsWord(t, u"local")) cursor_local_ = true;
+      if (t.word == TsqlWord::kFor) DeclareCursor();
     }
     if (IsSymbol(t, u',') && t.paren == s.paren) {
       name_next_ = true;
@@ -40,9 +49,54 @@ void DeclarationRules::Token(const TsqlToken& t, const StatementInfo& s) {
   } else if (s.verb == TsqlWord::kDeallocate && s.index == 1 && IsNamePart(t)) {
     KeyOf(t.text, &key_);
     call_cursors_.erase(key_);  // a cursor given up may be declared again
+    global_cursors_.erase(key_);
     return;
   }
   if (t.kind == TsqlToken::kVariable) Use(t);
+}
+
+void DeclarationRules::EndStatement(const StatementInfo&) {
+  if (!cursor_.empty()) DeclareCursor();
+}
+
+// A LOCAL cursor lives for its call; a global one (the default) stays on the
+// connection until DEALLOCATE, for the later calls and scripts too. The two
+// kinds do not clash.
+void DeclarationRules::DeclareCursor() {
+  const std::u16string key = std::move(cursor_);
+  cursor_.clear();
+  std::optional<size_t> earlier;
+  bool same_call = true;
+  if (cursor_local_) {
+    if (auto it = call_cursors_.find(key); it != call_cursors_.end()) {
+      earlier = it->second.at;
+      it->second = Declared{piece_, cursor_at_};
+    } else if (call_cursors_.size() < kMaxNamesFollowed) {
+      call_cursors_.emplace(key, Declared{piece_, cursor_at_});
+    }
+  } else if (auto it = global_cursors_.find(key); it != global_cursors_.end()) {
+    earlier = it->second.at;
+    same_call = it->second.call == call_;
+    it->second = GlobalCursor{call_, cursor_at_, cursor_text_};
+  } else if (global_cursors_.size() < kMaxNamesFollowed) {
+    global_cursors_.emplace(key, GlobalCursor{call_, cursor_at_, cursor_text_});
+  }
+  if (!earlier) return;
+  reporter_.Error(cursor_at_,
+                  u"el cursor " + cursor_text_ + u" ya se declaró en la línea {línea}" +
+                      (same_call ? u", en la misma llamada"
+                                 : u" y sigue en la conexión (cursor global sin DEALLOCATE)") +
+                      u": SQL Server lo rechaza (Msg 16915)",
+                  *earlier);
+}
+
+void DeclarationRules::EndScript() {
+  for (const auto& [key, cursor] : global_cursors_) {
+    reporter_.Note(cursor.at, u"el cursor " + cursor.name +
+                                  u" queda declarado en la conexión de la entidad (cursor global "
+                                  u"sin DEALLOCATE): un script que siga y lo declare falla (Msg "
+                                  u"16915)");
+  }
 }
 
 void DeclarationRules::Declare(const TsqlToken& t,

@@ -119,8 +119,8 @@ TEST(ScriptCheckTest, StatementsThatWantASemicolon) {
   // THROW after SELECT without ';' is the SELECT's alias; after BEGIN CATCH
   // or ELSE it is fine.
   EXPECT_EQ(Lines(Check("terminadores.sql")),
-            (std::vector<std::string>{"3: WITH de", "5: WITH de", "7: WITH de", "15: MERGE sin",
-                                      "29: THROW sin"}));
+            (std::vector<std::string>{"3: WITH de", "5: WITH de", "7: WITH de",
+                                      "12: el cursor (nota)", "15: MERGE sin", "29: THROW sin"}));
 }
 
 TEST(ScriptCheckTest, WhatFollowsTheEndOfARoutinesBody) {
@@ -140,6 +140,15 @@ TEST(ScriptCheckTest, AGoInsideABlock) {
   EXPECT_EQ(Lines(Check("go_en_bloque.sql", 1)),
             (std::vector<std::string>{"2: la llamada", "6: END que", "8: la llamada", "11: END que"}));
   EXPECT_TRUE(Says(Check("go_en_bloque.sql", 1), 8, "dentro de este BEGIN TRY"));
+}
+
+TEST(ScriptCheckTest, GlobalCursorsOutliveTheirCall) {
+  // One piece a call: a global cursor closed but not deallocated is still
+  // there two calls later (a LOCAL one of that name does not clash); one
+  // left at the end is a note.
+  const ScriptCheck check = Check("cursores.sql", 1);
+  EXPECT_EQ(Lines(check), (std::vector<std::string>{"7: el cursor", "10: el cursor (nota)"}));
+  EXPECT_TRUE(Says(check, 7, "ya se declaró en la línea 1 y sigue en la conexión"));
 }
 
 TEST(ScriptCheckTest, GoLinesThatDoNotDoWhatTheySeem) {
