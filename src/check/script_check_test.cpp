@@ -101,7 +101,8 @@ TEST(ScriptCheckTest, SettingsLeftForTheScriptsThatFollow) {
   // is no option.
   EXPECT_EQ(Lines(Check("ajustes.sql")),
             (std::vector<std::string>{"10: SET QUOTED_IDENTIFIER (nota)", "10: SET ANSI_NULLS (nota)",
-                                      "11: SET FMTONLY", "13: SET ROWCOUNT", "13: la variable (nota)"}));
+                                      "11: SET FMTONLY", "13: SET ROWCOUNT", "13: la variable (nota)",
+                                      "15: EXECUTE AS (nota)"}));
 }
 
 TEST(ScriptCheckTest, SystemProceduresThatRefuseATransaction) {

@@ -32,6 +32,14 @@ void SettingRules::Token(const TsqlToken& t, const StatementInfo& s) {
     if (s.index == 0) last_use_ = s.at;
     return;
   }
+  if (s.verb == TsqlWord::kRevert) {
+    if (!s.error_only) execute_as_.reset();
+    return;
+  }
+  if (s.verb == TsqlWord::kExec || s.verb == TsqlWord::kExecute) {
+    if (s.index == 1 && IsWord(t, u"as") && !s.error_only) execute_as_ = s.at;
+    return;
+  }
   if (s.verb != TsqlWord::kSet) return;
   if (s.index == 0) {
     listed_ = 0;
@@ -115,6 +123,10 @@ void SettingRules::EndScript() {
                              u" queda puesto en la conexión de la entidad para los scripts que "
                              u"siguen");
     }
+  }
+  if (execute_as_) {
+    reporter_.Note(*execute_as_, u"EXECUTE AS sin su REVERT queda puesto en la conexión de la "
+                                 u"entidad: los scripts que siguen corren con ese usuario");
   }
   if (last_use_) {
     reporter_.Note(*last_use_, u"USE cambia la base de datos para el resto del script: lo que "

@@ -16,13 +16,15 @@ namespace corvalen {
 // ROWCOUNT other than 0, left on at the script's end where the run can reach
 // it. Notes: SET DATEFORMAT, LANGUAGE, DATEFIRST, XACT_ABORT ON, TRANSACTION
 // ISOLATION LEVEL and IDENTITY_INSERT ON left on, QUOTED_IDENTIFIER and
-// ANSI_NULLS left OFF; USE (the rest of the script runs in that database).
+// ANSI_NULLS left OFF; EXECUTE AS without its REVERT; USE (the rest of the
+// script runs in that database).
 class SettingRules : public Rules {
  public:
   explicit SettingRules(Reporter& reporter) : reporter_(reporter) {}
 
   bool Wants(const StatementInfo& s) override {
-    return s.verb == TsqlWord::kSet || s.verb == TsqlWord::kUse;
+    return s.verb == TsqlWord::kSet || s.verb == TsqlWord::kUse || s.verb == TsqlWord::kExec ||
+           s.verb == TsqlWord::kExecute || s.verb == TsqlWord::kRevert;
   }
   void Token(const TsqlToken& t, const StatementInfo& s) override;
   void EndScript() override;
@@ -40,6 +42,7 @@ class SettingRules : public Rules {
   Reporter& reporter_;
   std::optional<Set> settings_[kSettings];
   std::optional<size_t> last_use_;
+  std::optional<size_t> execute_as_;  // an EXECUTE AS not yet reverted
   // The SET statement: the options listed so far.
   uint16_t listed_ = 0;  // bits by Setting
   bool value_next_ = false;

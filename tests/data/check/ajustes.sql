@@ -12,3 +12,5 @@ SET FMTONLY ON
 GO
 SET ROWCOUNT @rowcount
 GO
+EXECUTE AS USER = 'instalador';
+GO
