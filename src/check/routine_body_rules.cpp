@@ -17,6 +17,7 @@ void RoutineBodyRules::Token(const TsqlToken& t, const StatementInfo& s) {
   phase_ = Phase::kHeader;
   paren_ = 0;
   after_variable_ = after_execute_ = false;
+  pending_begin_ = pending_end_ = false;
 }
 
 void RoutineBodyRules::BodyToken(const TsqlToken& t) {
