@@ -24,6 +24,22 @@ std::u16string ConnectionFailureText(const std::u16string& entidad, const std::u
 
 }  // namespace
 
+int32_t ModMain::PrepararCatalogo(RunWindow& frm, Procedure& proc) {
+  proc.At(10);
+  ObtenerListadoSql();
+  proc.At(20);
+  ListarActualizacionesEnPantalla(frm);
+  proc.At(30);
+  const int32_t n = UpperBound();
+  run_record.scripts_folder = CarpetaScripts;
+  run_record.scripts.assign(static_cast<size_t>(n), ScriptRecord{});
+  for (size_t k = 1; k <= static_cast<size_t>(n); ++k) {
+    run_record.scripts[k - 1].file = ListadoSql[k].Archivo;
+    run_record.scripts[k - 1].category = ListadoSql[k].Categoria;
+  }
+  return n;
+}
+
 void ModMain::SetOutcome(int32_t line, ScriptOutcome outcome, const std::u16string& message) {
   if (ScriptRecord* record = run_record.AtLine(line)) {
     record->outcome = outcome;
@@ -79,18 +95,7 @@ void ModMain::EjecutarActualizaciones(RunWindow& frm) {
           SetOutcome(line_index, ScriptOutcome::kOk);
         };
 
-        proc.At(10);
-        ObtenerListadoSql();
-        proc.At(20);
-        ListarActualizacionesEnPantalla(frm);
-        proc.At(30);
-        const int32_t n = UpperBound();
-        run_record.scripts_folder = CarpetaScripts;
-        run_record.scripts.assign(static_cast<size_t>(n), ScriptRecord{});
-        for (size_t k = 1; k <= static_cast<size_t>(n); ++k) {
-          run_record.scripts[k - 1].file = ListadoSql[k].Archivo;
-          run_record.scripts[k - 1].category = ListadoSql[k].Categoria;
-        }
+        const int32_t n = PrepararCatalogo(frm, proc);
         proc.At(40);
         for (int32_t i = 1; i <= n; ++i) {
           const ScriptSql& entry = ListadoSql[static_cast<size_t>(i)];

@@ -267,18 +267,7 @@ ResultadoEnsayo ModMain::EnsayarActualizaciones(RunWindow& frm) {
   run_record.mode = RunMode::kRehearsal;
   WithErrorHandler(
       [&] {
-        proc.At(10);
-        ObtenerListadoSql();
-        proc.At(20);
-        ListarActualizacionesEnPantalla(frm);
-        proc.At(30);
-        const int32_t n = UpperBound();
-        run_record.scripts_folder = CarpetaScripts;
-        run_record.scripts.assign(static_cast<size_t>(n), ScriptRecord{});
-        for (size_t k = 1; k <= static_cast<size_t>(n); ++k) {
-          run_record.scripts[k - 1].file = ListadoSql[k].Archivo;
-          run_record.scripts[k - 1].category = ListadoSql[k].Categoria;
-        }
+        const int32_t n = PrepararCatalogo(frm, proc);
         for (int32_t i = 1; i <= n; ++i) {
           proc.At(40);
           frm.SetStatusPrgCaption(u"Ensayando actualización " + ToDecimal(i) + u" de " +

@@ -53,6 +53,7 @@ struct ResultadoEnsayo {
 
 // What a rehearsal keeps from one script to the next (ensayo.cpp).
 struct EstadoEnsayo;
+class Procedure;
 
 // Thrown by FallaScript in a rehearsal, once the failure is recorded and
 // shown: the rehearsal driver catches it and goes on. Not an error, so that
@@ -144,6 +145,10 @@ class ModMain {
   // the rollback failed (no connection, no open transaction): the failure
   // being handled is always the one reported.
   std::u16string WithRollbackOutcome(std::u16string description);
+  // Statements 10 to 30 of a run and of a rehearsal, under `proc`: reads the
+  // catalogue, lists it on `frm`, and starts run_record with the folder and
+  // every script in catalogue order. Returns how many scripts there are.
+  int32_t PrepararCatalogo(RunWindow& frm, Procedure& proc);
   // Keeps the outcome of the script on list line `line` in run_record, with
   // why it did not end OK.
   void SetOutcome(int32_t line, ScriptOutcome outcome, const std::u16string& message = u"");
