@@ -25,7 +25,6 @@
 #include "platform/utf.h"
 #include "tsql/script_text.h"
 #include "tsql/statement_generator.h"
-#include "tsql/tsql_reader.h"
 
 namespace corvalen {
 namespace {
@@ -76,17 +75,7 @@ size_t WriteGenerated(const std::filesystem::path& path, uint64_t seed, size_t* 
   WriteFile(path, [&] {
     const GeneratedBatch batch = generator.Batch(1 + static_cast<int>(*batches % 12));
     ++*batches;
-    struct Starts {
-      const char16_t* base;
-      std::vector<size_t> at;
-      void Token(const TsqlToken& t) {
-        if (t.statement) at.push_back(static_cast<size_t>(t.text.data() - base));
-      }
-      void Comment(const char16_t*, const char16_t*) {}
-    } found{batch.text.data(), {}};
-    TsqlReader reader;
-    reader.Read(batch.text, found);
-    if (found.at != batch.starts) ++misses;
+    if (ReadStatementStarts(batch.text) != batch.starts) ++misses;
     statements += batch.starts.size();
     return Utf16ToUtf8(batch.text) + "\r\nGO\r\n";
   }, "");

@@ -1,9 +1,25 @@
 #include "tsql/statement_generator.h"
 
+#include "tsql/tsql_reader.h"
+
 #include <iterator>
 #include <string_view>
 
 namespace corvalen {
+
+std::vector<size_t> ReadStatementStarts(std::u16string_view text) {
+  struct Starts {
+    const char16_t* base;
+    std::vector<size_t> at;
+    void Token(const TsqlToken& t) {
+      if (t.statement) at.push_back(static_cast<size_t>(t.text.data() - base));
+    }
+    void Comment(const char16_t*, const char16_t*) {}
+  } found{text.data(), {}};
+  TsqlReader reader;
+  reader.Read(text, found);
+  return std::move(found.at);
+}
 namespace {
 
 enum FormFlags : unsigned {

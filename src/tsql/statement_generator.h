@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvalen {
@@ -20,6 +21,10 @@ struct GeneratedBatch {
   // of blocks and IF.
   std::vector<size_t> starts;
 };
+
+// Where TsqlReader sees a statement start in `text`, in text order: what
+// GeneratedBatch::starts is compared with.
+std::vector<size_t> ReadStatementStarts(std::u16string_view text);
 
 class StatementGenerator {
  public:
