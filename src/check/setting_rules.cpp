@@ -1,8 +1,9 @@
 #include "check/setting_rules.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace corvalen {
 namespace {
@@ -11,18 +12,6 @@ constexpr const char16_t* kNames[] = {
     u"DATEFORMAT", u"LANGUAGE",  u"DATEFIRST", u"XACT_ABORT",      u"NOEXEC",
     u"IMPLICIT_TRANSACTIONS",    u"TRANSACTION ISOLATION LEVEL",   u"FMTONLY",
     u"PARSEONLY",  u"ROWCOUNT",  u"IDENTITY_INSERT", u"QUOTED_IDENTIFIER", u"ANSI_NULLS"};
-
-// The options known by their word only (the others have a keyword).
-int WordSetting(const TsqlToken& t) {
-  if (t.kind != TsqlToken::kWord) return -1;
-  static constexpr std::pair<std::u16string_view, int> kWords[] = {
-      {u"fmtonly", 7}, {u"parseonly", 8}, {u"rowcount", 9}, {u"identity_insert", 10},
-      {u"quoted_identifier", 11}, {u"ansi_nulls", 12}};
-  for (const auto& [word, setting] : kWords) {
-    if (IsWord(t, word)) return setting;
-  }
-  return -1;
-}
 
 }  // namespace
 
@@ -79,6 +68,22 @@ void SettingRules::Token(const TsqlToken& t, const StatementInfo& s) {
     value_next_ = true;
   }
   if (setting == kIsolation) Apply(s, true);
+}
+
+// The options known by their word only (the others have a keyword): their
+// names, from FMTONLY on, are their words.
+int SettingRules::WordSetting(const TsqlToken& t) {
+  static_assert(std::size(kNames) == kSettings);
+  if (t.kind != TsqlToken::kWord) return -1;
+  for (int k = kFmtOnly; k < kSettings; ++k) {
+    const std::u16string_view name = kNames[k];
+    if (t.text.size() == name.size() &&
+        std::equal(name.begin(), name.end(), t.text.begin(),
+                   [](char16_t n, char16_t c) { return (n | 0x20) == (c | 0x20); })) {
+      return k;
+    }
+  }
+  return -1;
 }
 
 void SettingRules::Apply(const StatementInfo& s, bool on) {

@@ -38,6 +38,7 @@ class SettingRules : public Rules {
     bool on;
   };
   void Apply(const StatementInfo& s, bool on);
+  static int WordSetting(const TsqlToken& t);
 
   Reporter& reporter_;
   std::optional<Set> settings_[kSettings];
